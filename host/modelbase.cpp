@@ -1,0 +1,3 @@
+#include "modelbase.h"
+
+ModelBase::~ModelBase() = default;

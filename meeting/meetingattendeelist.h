@@ -1,0 +1,122 @@
+#pragma once
+#include "meetingdefines.h"
+#include <QAbstractListModel>
+#include <QHash>
+#include <QSet>
+
+class AccountBase;
+
+// The attendees of one meeting in display order. Several lists may hold the same live
+// objects; a list deletes only those it created, and only when a caller asks it to.
+class MEETING_EXPORT MeetingAttendeeList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_MOC_INCLUDE("accountbase.h")
+    Q_MOC_INCLUDE("meetingattendeeuser.h")
+    Q_MOC_INCLUDE("contactbase.h")
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(int actualCount READ actualCount NOTIFY actualCountChanged)
+    Q_PROPERTY(int maxCountHistory READ maxCountHistory NOTIFY maxCountHistoryChanged)
+    Q_PROPERTY(int speakerCount READ speakerCount NOTIFY speakerCountChanged)
+public:
+    enum DataRole {
+        USER_ROLE = Qt::UserRole + 1,
+        INVITER_ROLE,
+        STATUS_ROLE,
+        ITEM_MODEL,
+        ROLE_MAX
+    };
+    Q_ENUM(DataRole)
+
+    MeetingAttendeeList(AccountBase *account, QObject *parent);
+    ~MeetingAttendeeList() override;
+
+    AccountBase *account() const { return m_account; }
+    qint64 userId() const { return m_userId; }
+    void setUserId(qint64 userId) { m_userId = userId; }
+    QString dialogId() const { return m_dialogId; }
+    void setDialogId(const QString &dialogId) { m_dialogId = dialogId; }
+
+    int count() const { return int(m_rows.size()); }
+    int actualCount() const { return int(m_video.size()); }
+    int maxCountHistory() const { return m_maxCountHistory; }
+    int speakerCount() const { return m_speakerCount; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // Look-ups.
+    bool existAttendee(qint64 uid) const;
+    bool getAttendee(qint64 uid, MeetingDefines::AttendeeType type, MeetingAttendee &out) const;
+    int getAttendeeIndex(qint64 uid, MeetingDefines::AttendeeType type) const;
+    bool isAttendeeInviter(qint64 uid, qint64 inviterUid) const;
+    QList<MeetingAttendee> activeAttendees() const;
+    QList<MeetingAttendee> callingAttendees() const;
+    const QList<MeetingAttendee> &rows() const { return m_rows; }
+
+    // Mutations.
+    void appendAttendee(const MeetingAttendee &a);
+    void appendAttendee(const QList<MeetingAttendee> &list, bool atFront);
+    QSet<qint64> initAttendees(const QList<MeetingAttendee> &list, bool &added);
+    void setDifferentAttendees(const QList<MeetingAttendee> &list);
+    void updateAttendeeUser(MeetingAttendee &a);
+    void updateAttendee(const QList<qint64> &uids, bool deleteUser);
+    void removeAttendee(qint64 uid, bool kicked, const QString &shareId);
+    void clearAttendee(bool deleteUsers);
+
+    // Ordering.
+    void sortAttendee();
+    void sortAttendeeByStatus(qint64 uid, int status, int index);
+    void sortAttendeeByVideo(qint64 uid, int muteVideo, int type, int index);
+    bool updateAttendee(qint64 uid, int muteVoice, int muteVideo, int status, int role,
+                        int networkScore);
+    void updateAttendeesStatus(qint64 uid, int status);
+
+    // Shares and queries.
+    void createShareAttendee(qint64 uid, const QString &shareId,
+                             MeetingDefines::AttendeeType type, bool allowDraw, int muteVideo);
+    bool updateShareAttendee(qint64 uid, MeetingDefines::AttendeeType type, bool allowDraw, int);
+    QList<MeetingAttendee> search(const QString &text) const;
+    void setVideoSink(bool all, qint64 uid);
+
+public slots:
+    QObject *getAttendeeInfoByIndex(int index) const;
+    QObject *getAttendeeInfoByUid(qlonglong uid,
+                                  MeetingDefines::AttendeeType type = MeetingDefines::VIDEO) const;
+    QObject *attendeeSelfInviter() const;
+    QObject *getShareByShareId(const QString &shareId) const;
+    bool speakersFull(int maxSpeakerCount) const;
+    int getSpeakerCount() const;
+    int getRaiseHandCount(int speakerCount) const;
+    int getFirstAttendeeIndex(MeetingDefines::AttendeeType type) const;
+
+signals:
+    void startDestroy();
+    void countChanged(int count);
+    void kickedOut(qlonglong uid, int oldIndex, int type);
+    void moved(int oldIndex, int newIndex);
+    void actualCountChanged(int actualCount);
+    void maxCountHistoryChanged(int maxCountHistory);
+    void speakerCountChanged(int speakerCount);
+
+private:
+    int searchAttendee(const MeetingAttendee &a) const;
+    void removeAttendee(bool kicked, int index, MeetingAttendee &a);
+    void sortAttendeeByState(qint64 uid, int state, int index);
+    void moveRow(int index, int target);
+    void publishCounters();
+    void updateActualCount();
+    void updateMaxCountHistory(int count);
+    void setspeakerCount(int count);
+
+    QList<MeetingAttendee> m_rows;
+    QHash<qint64, MeetingAttendee> m_video;
+    QHash<qint64, MeetingAttendee> m_share;
+    QHash<int, QByteArray> m_roleNames;
+    AccountBase *m_account = nullptr;
+    QString m_dialogId;
+    qint64 m_userId = 0;
+    int m_maxCountHistory = 0;
+    int m_speakerCount = 0;
+};

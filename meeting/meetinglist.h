@@ -1,0 +1,58 @@
+#pragma once
+#include "meetingdefines.h"
+#include <QAbstractListModel>
+#include <QHash>
+
+class AccountBase;
+class MeetingModel;
+namespace im {
+class Meeting;
+}
+
+// The meetings of one conversation; each row is a meeting model the list owns.
+class MEETING_EXPORT MeetingList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_MOC_INCLUDE("im.pb.h")
+    Q_MOC_INCLUDE("accountbase.h")
+    Q_MOC_INCLUDE("meetingmodel.h")
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+public:
+    enum UpdateFrom { CREATE_MEETING = 0, JOIN_MEETING = 1, UPDATE_MEETING = 2, NEW_MEETING = 3 };
+    Q_ENUM(UpdateFrom)
+    enum DataRole { USER_ROLE = 257, STATUS_ROLE = 258, USER_ID_ROLE = 259, ROLE_MAX = 260 };
+    Q_ENUM(DataRole)
+
+    MeetingList(const QString &dialogId, AccountBase *account);
+    explicit MeetingList(AccountBase *account);
+    ~MeetingList() override;
+
+    QVariant data(const QModelIndex &index, int role) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    QString dialogId() const { return m_dialogId; }
+    AccountBase *account() const { return m_account; }
+    int count() const { return int(m_rows.size()); }
+    MeetingModel *getMeetingModel(const QString &key) const;
+    void createMeeting(qint64 targetId);
+    void setMeetings(QHash<QString, MeetingInfo> meetings);
+    void updateMeeting(const MeetingInfo &info, UpdateFrom from, bool wasInviting);
+    void updateMeeting(const im::Meeting &meeting, const QString &mediaServerUrl, bool join);
+    void reset();
+
+    Q_INVOKABLE bool messageBeRevoked(qint64 msgId);
+
+signals:
+    void countChanged(int count);
+    void startDestroy();
+
+private:
+    qint64 ownId() const;
+
+    QHash<int, QByteArray> m_roleNames;
+    QList<MeetingModel *> m_rows;
+    QHash<QString, MeetingModel *> m_models;
+    QString m_dialogId;
+    AccountBase *m_account = nullptr;
+};

@@ -1,0 +1,326 @@
+#pragma once
+#include "meetingdefines.h"
+#include "meetingmodelbase.h"
+#include "whiteboard.pb.h"
+#include <QFile>
+#include <QMap>
+#include <QScreen>
+#include <QSize>
+#include <QStringList>
+#include <QThread>
+#include <QVariantList>
+#include <QVideoFrame>
+#include <QVideoFrameFormat>
+#include <functional>
+
+class AccountBase;
+class MeetingAttendeeList;
+class MeetingAttendeeUser;
+class QImage;
+namespace im {
+class Meeting;
+}
+namespace qtwebrtc {
+class Broadcaster;
+}
+struct RoomInfo;
+
+// One group meeting or private call. Drives the media engine on a thread of its own: every
+// request is posted, every report arrives queued on the model's thread.
+class MEETING_EXPORT MeetingModel : public MeetingModelBase
+{
+    Q_OBJECT
+    Q_MOC_INCLUDE("accountbase.h")
+    Q_MOC_INCLUDE("meetingattendeelist.h")
+    Q_PROPERTY(QString meetingId READ meetingId NOTIFY meetingIdChanged)
+    Q_PROPERTY(QString dialogId READ dialogId NOTIFY dialogIdChanged)
+    Q_PROPERTY(qlonglong messageId READ messageId NOTIFY messageIdChanged)
+    Q_PROPERTY(QString meetingTime READ meetingTime NOTIFY meetingTimeChanged)
+    Q_PROPERTY(bool canUnmuteAudio READ canUnmuteAudio WRITE setCanUnmuteAudio NOTIFY canUnmuteAudioChanged)
+    Q_PROPERTY(bool isHost READ isHost NOTIFY isHostChanged)
+    Q_PROPERTY(QStringList whoRSpeaking READ whoRSpeaking NOTIFY whoRSpeakingChanged)
+    Q_PROPERTY(int state READ state WRITE setState NOTIFY stateChanged)
+    Q_PROPERTY(AccountBase *account READ account CONSTANT)
+    Q_PROPERTY(MeetingAttendeeList *searchModel READ searchModel CONSTANT)
+    Q_PROPERTY(MeetingAttendeeList *activeAttendeeList READ activeAttendeeList CONSTANT)
+    Q_PROPERTY(MeetingAttendeeList *attendeeList READ attendeeList CONSTANT)
+    Q_PROPERTY(MeetingAttendeeList *pendingAttendeeList READ pendingAttendeeList CONSTANT)
+    Q_PROPERTY(MeetingAttendeeList *callingAttendeeList READ callingAttendeeList CONSTANT)
+    Q_PROPERTY(qlonglong hostUid READ hostUid NOTIFY hostUidChanged)
+    Q_PROPERTY(bool canMultiShare READ canMultiShare WRITE setCanMultiShare NOTIFY canMultiShareChanged)
+    Q_PROPERTY(bool canUnmuteVideo READ canUnmuteVideo WRITE setCanUnmuteVideo NOTIFY canUnmuteVideoChanged)
+    Q_PROPERTY(bool isPrivateCall READ isPrivateCall NOTIFY isPrivateCallChanged)
+    Q_PROPERTY(bool mirror READ mirror WRITE setMirror NOTIFY mirrorChanged)
+    Q_PROPERTY(QString nonce READ nonce NOTIFY nonceChanged)
+    Q_PROPERTY(bool shareDesktopVoice READ shareDesktopVoice WRITE setShareDesktopVoice NOTIFY shareDesktopVoiceChanged)
+    Q_PROPERTY(bool isShared READ isShared NOTIFY isSharedChanged)
+    Q_PROPERTY(bool canSpeakingPrivileges READ canSpeakingPrivileges WRITE setcanSpeakingPrivileges NOTIFY canSpeakingPrivilegesChanged)
+    Q_PROPERTY(qlonglong userId READ userId NOTIFY userIdChanged)
+    Q_PROPERTY(int speakerCapacity READ speakerCapacity NOTIFY speakerCapacityChanged)
+    Q_PROPERTY(int ringingStatus READ ringingStatus NOTIFY ringingStatusChanged)
+public:
+    MeetingModel(const MeetingInfo &info, AccountBase *account, QObject *parent = nullptr);
+    explicit MeetingModel(AccountBase *account, QObject *parent = nullptr);
+    ~MeetingModel() override;
+
+    // MeetingModelBase
+    QString meetingId() override { return m_info.meetingId; }
+    QString dialogId() override { return m_info.dialogId; }
+    int state() const override { return m_state; }
+    AccountBase *account() const override { return m_account; }
+
+    // Record and server updates.
+    void setMeeting(const MeetingInfo &info);
+    void setMeeting(const im::Meeting &meeting, const QString &mediaServerUrl, bool join);
+    void constructsData(qint64 targetId);
+    void clear();
+    void getJoinMediaUrl();
+
+    const MeetingInfo &meetingInfo() const { return m_info; }
+    QString mediaServerUrl() const { return m_info.mediaServerUrl; }
+    QString nonce() const { return m_info.nonce; }
+    qlonglong messageId() const { return m_info.messageId; }
+    bool isPrivateCall() const { return m_info.isPrivateCall; }
+    int speakerCapacity() const { return m_info.speakerCapacity; }
+    void setSpeakerCapacity(int capacity);
+    bool webSocketConnected() const { return m_webSocketConnected; }
+    QString meetingTime() const { return m_meetingTime; }
+    bool canUnmuteAudio() const { return m_canUnmuteAudio; }
+    bool canUnmuteVideo() const { return m_canUnmuteVideo; }
+    bool isHost() const { return m_isHost; }
+    QStringList whoRSpeaking() const { return m_whoRSpeaking; }
+    MeetingAttendeeList *attendeeList() const { return m_attendeeList; }
+    MeetingAttendeeList *pendingAttendeeList() const { return m_pendingAttendeeList; }
+    MeetingAttendeeList *callingAttendeeList() const { return m_callingAttendeeList; }
+    qlonglong hostUid() const { return m_hostUid; }
+    bool canMultiShare() const { return m_canMultiShare; }
+    bool mirror() const { return m_mirror; }
+    bool shareDesktopVoice() const { return m_shareDesktopVoice; }
+    bool isShared() const { return m_isShared; }
+    bool canSpeakingPrivileges() const { return m_canSpeakingPrivileges; }
+    qlonglong userId() const { return m_userId; }
+    int ringingStatus() const { return m_ringingStatus; }
+    // The engine thread; exposed so tests can watch its life.
+    const QThread *engineThread() const { return &m_engineThread; }
+    bool hasEngine() const { return m_broadcaster != nullptr; }
+
+public slots:
+    void createCall(bool muteVideo, bool muteVoice, bool isSpeaker = true);
+    void setDevices(QString videoDevice, QString audioInDevice, QString audioOutDevice);
+    int setDevice(QString deviceUid, int type);
+    void setMuteAll(bool mute, bool themselvesOperation, int type);
+    void setAllowUnmute(bool allowUnmute, int type);
+    void setCanUnmuteAudio(bool canUnmuteAudio);
+    void inviteUser(QVariantList userIds);
+    void rejectMeeting(int reason);
+    void cancelCall();
+    bool joinMeeting();
+    void kicked(qlonglong uid);
+    void leave(bool dismiss);
+    void transfer(qlonglong uid);
+    void search(QString name);
+    MeetingAttendeeList *searchModel() const { return m_searchModel; }
+    MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
+    QByteArray verifyKey();
+    void setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid);
+    int getMaxDecibel();
+    QString meetingName() const { return m_info.meetingName; }
+    void setState(int state);
+    void createShare(int type, QScreen *screen = nullptr, QSize size = QSize(), int frameRate = 30);
+    void closeShare(QString shareId);
+    void setAllowDraw(bool allow);
+    void setSharePremission(int sharePremission, bool disableSpeaker);
+    void setCanUnmuteVideo(bool canUnmuteVideo);
+    void setRequestOpenDev(int type);
+    void setMirror(bool mirror);
+    void closeWebrtc();
+    void setSoundEffectType(int type);
+    void setCanMultiShare(bool canMultiShare);
+    void setShareDesktopVoice(bool shareDesktopVoice);
+    void setHost(bool isHost) { m_isHost = isHost; }
+    void setProxy(QString networkProxy);
+    bool checkVersion(int major, int minor);
+    void sendData(im::whiteboard::TransferData *data, QString shareId);
+    void sendUserAction(bool join, QString shareId);
+    void setWhiteboard(QImage *whiteboard, QString shareId);
+    void setcanSpeakingPrivileges(bool canSpeakingPrivileges);
+    void raiseHand(bool cancel);
+    void inviteSpeak(qlonglong uid, bool cancel);
+    void agreeSpeak(qlonglong uid, bool all);
+    void rejectSpeak(qlonglong uid);
+    void beListener(qlonglong uid);
+    void reportRinging(bool ringing);
+    bool getRinging() const { return m_ringing; }
+    bool getLocalConstructs() const { return m_localConstructs; }
+
+signals:
+    void meetingIdChanged(QString meetingId);
+    void dialogIdChanged(QString dialogId);
+    void messageIdChanged(qlonglong messageId);
+    void meetingTimeChanged(QString meetingTime);
+    void canUnmuteAudioChanged(bool canUnmuteAudio);
+    void isHostChanged(bool isHost);
+    void meetingError(int mediaServerError, QString errorStr);
+    void stateChanged(int state);
+    void whoRSpeakingChanged(QStringList whoRSpeaking);
+    void kickedOut(qlonglong uid, int oldIndex);
+    void transferred(qlonglong uid);
+    void hostUidChanged(qlonglong hostUid);
+    void requestOpenDev(int type, bool hostRquest);
+    void canUnmuteVideoChanged(bool canUnmuteVideo);
+    void isPrivateCallChanged(bool isPrivateCall);
+    void startDestroy();
+    void mirrorChanged(bool mirror);
+    void nonceChanged(QString nonce);
+    void applicationRejected();
+    void privateCallStatus(int status);
+    void canMultiShareChanged(bool canMultiShare);
+    void shareDesktopVoiceChanged(bool shareDesktopVoice);
+    void createShareSuccess(int shareType, qlonglong uid, QString shareId);
+    void sigCloseShare(qlonglong uid, QString shareId);
+    void isSharedChanged(bool isShared);
+    void sigRecvData(im::whiteboard::TransferData *data, QString shareId);
+    void userJoinData(qlonglong timestamp, QString shareId);
+    void canSpeakingPrivilegesChanged(bool canSpeakingPrivileges);
+    void sigRecvUserJoinData(im::whiteboard::TransferData *data, QString shareId);
+    void inviteSpeaker(qlonglong operatorId, bool cancel);
+    void notifyRaiseHand(QString name, bool cancel);
+    void alreadyOnCall();
+    void notifyRequestJoin();
+    void userIdChanged();
+    void notifySwitchWindow();
+    void speakerCapacityChanged(int speakerCapacity);
+    void ringingStatusChanged(int ringingStatus);
+
+private slots:
+    void notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo);
+    void notifyMute(qlonglong operatorId, qlonglong uid, int status, int type);
+    void notifyLeave(qlonglong uid);
+    void notifyScore(qlonglong uid, int score);
+    void notifyInvite(qlonglong uid, qlonglong inviter);
+    void notifyKicked(qlonglong operatorId, qlonglong uid);
+    void notifyReject(qlonglong uid);
+    void notifyDismiss(qlonglong uid);
+    void notifyMuteAll(bool status, int type);
+    void notifyTimeout(qlonglong uid);
+    void notifyTransfer(qlonglong operatorId, qlonglong uid);
+    void notifyReconnect(qlonglong uid, qlonglong host, QByteArray roomInfo);
+    void notifyStateChange(int state);
+    void notifyDecibel(qlonglong uid, int consumerType, double averageDecibel, double peakDecibel,
+                       QVariantList decibels);
+    void notifyNewConsumer(qlonglong uid, int type);
+    void notifyReady(qlonglong uid, QByteArray roomInfo);
+    void notifyError(int error, QString errStr);
+    void notifyRestartIce();
+    void notifyAllowUnmute(bool allowUnmute, int type);
+    void notifyCreateShare(qlonglong operatorId, QString id, int type);
+    void notifyCloseShare(qlonglong operatorId, QString shareId);
+    void notifySetAllowDraw(qlonglong operatorId, QString shareId, bool allow);
+    void notifySharePremission(QString whoCanShare, bool disableSpeaker, QByteArray roomInfo);
+    void setPlayoutVolume(double volume);
+    void userMuteChanged(int mute, int operatorType, int muteType);
+    void notifyRequestEnable(int type);
+    void recvData(im::whiteboard::TransferData *data);
+    void videoFrame(qlonglong uid, int consumerType, int orientation, QVideoFrameFormat format,
+                    QVideoFrame frame);
+    void onNotifyRaiseHand(qlonglong uid, bool cancel);
+    void onNotifyInviteSpeak(qlonglong operatorId, qlonglong uid, bool cancel);
+    void onNotifyAgreeSpeak(qlonglong operatorId, qlonglong uid, bool all);
+    void onNotifyRejectSpeak(qlonglong uid);
+    void onNotifyRoleChange(qlonglong uid, QString role, QByteArray roomInfo);
+    void onWriteLog(QString log, QString url);
+    void onNotifyRinging(QString ringing);
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    // Core and engine (meetingmodel.cpp).
+    void init();
+    void setUserId();
+    void refreshDerivedLists();
+    void startEngine();
+    void stopEngineThread();
+    void post(std::function<void(qtwebrtc::Broadcaster *)> call);
+    void startMeetingTimer();
+    void setHostUid(qint64 uid);
+    void setIsHost(bool isHost);
+    void setIsShared(bool isShared);
+    void setRingingStatus(int status);
+    void removeSelf(bool removeEntry);
+    void connectLiveObject(MeetingAttendeeUser *user);
+    QList<MeetingAttendee> attendeesFromServer(const im::Meeting &meeting, bool pending,
+                                               bool *hasOwnId) const;
+
+    // Room information.
+    void parseRoomInfo(const QByteArray &roomInfo);
+    void applyRoomInfo(const RoomInfo &room);
+    void getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio, int &muteVideo,
+                         int &status, int &participationStatus);
+    int converStatus(const QString &status) const;
+    int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
+    int converMuteStatus(bool mute, bool themselvesOperation) const;
+    void applyShareFromRoom(qint64 uid, const RoomInfo &room, int index);
+
+    // Audio and video.
+    void setWhoRSpeaking(const QList<QString> &list);
+    void setWhoSpeaks();
+    bool activeListShowsPicture() const;
+
+    // Speaking privileges.
+    bool changeParticipationStatus(qint64 uid, int status);
+
+    // Whiteboard.
+    static bool isUserJoin(const im::whiteboard::TransferData *data);
+
+    // Meeting log.
+    QString logFileName() const;
+
+    MeetingInfo m_info;
+    qtwebrtc::Broadcaster *m_broadcaster = nullptr;
+    QString m_meetingTime{QStringLiteral("00:00:00")};
+    int m_meetingTimerId = 0;
+    int m_elapsedSeconds = 0;
+    qint64 m_hostUid = 0;
+    qint64 m_userId = 0;
+    bool m_canUnmuteAudio = true;
+    bool m_isHost = false;
+    bool m_webSocketConnected = false;
+    QList<QString> m_speakingList;
+    QList<QString> m_whoRSpeaking;
+    bool m_muteAllAudio = false;
+    AccountBase *m_account = nullptr;
+    int m_state = MeetingDefines::NOTCREATE;
+    int m_ringingStatus = MeetingDefines::CALLING;
+    MeetingAttendeeList *m_searchModel = nullptr;
+    MeetingAttendeeList *m_activeAttendeeList = nullptr;
+    MeetingAttendeeList *m_attendeeList = nullptr;
+    MeetingAttendeeList *m_pendingAttendeeList = nullptr;
+    MeetingAttendeeList *m_callingAttendeeList = nullptr;
+    QByteArray m_verifyKey;
+    bool m_canUnmuteVideo = true;
+    bool m_muteAllVideo = false;
+    bool m_mirror = true;
+    bool m_canMultiShare = false;
+    bool m_shareDesktopVoice = false;
+    bool m_isShared = false;
+    bool m_canSpeakingPrivileges = false;
+    bool m_localConstructs = false;
+    bool m_ringingPending = false;
+    bool m_ringing = false;
+    qint16 m_whiteboardReplyCount = 0;
+    QString m_whiteboardShareId;
+    QList<QString> m_whiteboardShareIds;
+    // Whiteboards seen in room information before the own entry, by owner id.
+    QMap<qint64, QString> m_heldWhiteboards;
+    im::whiteboard::TransferData *m_keptUserJoin = nullptr;
+    QThread m_engineThread;
+    QString m_logUrl;
+    QFile m_logFile;
+
+    // Members added by the engine-event and media code.
+
+    // Members added by the speaking and share code.
+
+    // Members added by the ringing and log code.
+};
