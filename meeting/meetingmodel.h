@@ -275,6 +275,8 @@ private:
 
     // Meeting log.
     QString logFileName() const;
+    bool openLogFile();
+    void reportLogFailure();
 
     MeetingInfo m_info;
     qtwebrtc::Broadcaster *m_broadcaster = nullptr;
@@ -323,4 +325,5 @@ private:
     // Members added by the speaking and share code.
 
     // Members added by the ringing and log code.
+    bool m_logFailureReported = false;
 };
