@@ -330,6 +330,12 @@ private:
     friend class MediaControlTest;
 
     // Members added by the speaking and share code.
+    MeetingAttendeeUser *videoUser(qint64 uid) const;
+    void refreshActiveList();
+    // False when the states were already in place or the attendee went away.
+    bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
+    void keepUserJoin(im::whiteboard::TransferData *data);
+    void postToEngine(im::whiteboard::TransferData *data);
 
     // Members added by the ringing and log code.
     bool m_logFailureReported = false;
