@@ -318,7 +318,7 @@ SimServer::Reply SimServer::join(const QByteArray &payload)
     if (!m)
         return {kNotFound, {}};
     if (str(req.nonce()) != m->nonce) {
-        emit note(QStringLiteral("join of \"%1\" refused: wrong nonce").arg(str(m->msg.name())));
+        emit note(QStringLiteral("join of \"%1\" refused: the invitation does not match").arg(str(m->msg.name())));
         return {kForbidden, {}};
     }
     const QString token = randomHex(16);
