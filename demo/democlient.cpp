@@ -135,12 +135,16 @@ qlonglong DemoClient::selfId() const
 
 QString DemoClient::incomingCaller() const
 {
+    return m_incoming ? m_cast.name(incomingCallerId()) : QString();
+}
+
+qlonglong DemoClient::incomingCallerId() const
+{
     if (!m_incoming)
-        return {};
-    if (auto *inviter =
-            qobject_cast<ContactBase *>(m_incoming->attendeeList()->attendeeSelfInviter()))
-        return inviter->name();
-    return m_cast.name(m_incoming->hostUid());
+        return 0;
+    // The module knows who invited this account.
+    auto *inviter = qobject_cast<ContactBase *>(m_incoming->attendeeList()->attendeeSelfInviter());
+    return inviter ? inviter->uid() : m_incoming->hostUid();
 }
 
 QString DemoClient::incomingPlace() const
@@ -391,6 +395,8 @@ void DemoClient::onAccountCall(const QString &name, const QVariantList &args)
         setIncoming(model);
         model->reportRinging(true);
     } else if (name == QLatin1String("joinMeetingFinished")) {
+        // The join is over either way; the next one may start.
+        AccountManager::getInstance()->setJoiningMeeting(false);
         MeetingModel *model = modelArg(args, 1);
         if (args.value(0).toBool() && model)
             startMedia(model);

@@ -40,6 +40,7 @@ class DemoClient : public QObject
     Q_PROPERTY(MeetingModel *current READ current NOTIFY currentChanged)
     Q_PROPERTY(MeetingModel *incoming READ incoming NOTIFY incomingChanged)
     Q_PROPERTY(QString incomingCaller READ incomingCaller NOTIFY incomingChanged)
+    Q_PROPERTY(qlonglong incomingCallerId READ incomingCallerId NOTIFY incomingChanged)
     Q_PROPERTY(QString incomingPlace READ incomingPlace NOTIFY incomingChanged)
     Q_PROPERTY(MeetingLinkItem *linkOffer READ linkOffer NOTIFY linkOfferChanged)
     Q_PROPERTY(QString receivedLinkName READ receivedLinkName CONSTANT)
@@ -58,6 +59,7 @@ public:
     MeetingModel *current() const { return m_current; }
     MeetingModel *incoming() const { return m_incoming; }
     QString incomingCaller() const;
+    qlonglong incomingCallerId() const;
     QString incomingPlace() const;
     MeetingLinkItem *linkOffer() const { return m_linkOffer; }
     QString receivedLinkName() const;

@@ -7,6 +7,7 @@
 #include "meetingmodel.h"
 #include "simserver.h"
 #include "timeline.h"
+#include "whiteboardstore.h"
 #include <QQuickWindow>
 #include <QTimer>
 
@@ -18,6 +19,10 @@ constexpr qint64 kJun = 1005;
 constexpr qint64 kLea = 1006;
 constexpr qint64 kRavi = 1007;
 constexpr qint64 kElif = 1008;
+// How long a step waits for the module before the run counts it as a failure.
+constexpr int kPatienceMs = 15000;
+// Time for new tiles to show their first frames before a screenshot.
+constexpr int kSettleMs = 400;
 } // namespace
 
 Scenario::Scenario(const Cast &cast, DemoClient *client, SimServer *server, QQuickWindow *window,
@@ -52,7 +57,6 @@ void Scenario::start()
     m_failures.clear();
     m_steps = steps();
     m_next = 0;
-    m_clock.start();
     runNext();
 }
 
@@ -63,10 +67,22 @@ void Scenario::runNext()
         emit finished();
         return;
     }
-    const Step &step = m_steps.at(m_next);
-    const qint64 due = qint64(step.at * m_pace);
-    QTimer::singleShot(int(qMax<qint64>(0, due - m_clock.elapsed())), this, [this] {
-        const Step step = m_steps.at(m_next++);
+    QTimer::singleShot(int(m_steps.at(m_next).gap * m_pace), this,
+                       [this] { runWhenReady(QDeadlineTimer(kPatienceMs)); });
+}
+
+void Scenario::runWhenReady(const QDeadlineTimer &deadline)
+{
+    const Step step = m_steps.at(m_next);
+    if (step.ready && !step.ready()) {
+        if (!deadline.hasExpired()) {
+            QTimer::singleShot(50, this, [this, deadline] { runWhenReady(deadline); });
+            return;
+        }
+        expect(false, QStringLiteral("waited in vain before: %1").arg(step.what));
+    }
+    ++m_next;
+    QTimer::singleShot(int(step.settle * m_pace), this, [this, step] {
         m_client->timeline()->add(QStringLiteral("script"), step.what);
         step.act();
         runNext();
@@ -103,10 +119,26 @@ void Scenario::tab(const QString &name)
 
 QList<Scenario::Step> Scenario::steps()
 {
-    auto user = [this](qint64 uid) -> MeetingAttendeeUser * {
+    auto user = [this](qint64 uid, MeetingDefines::AttendeeType type = MeetingDefines::VIDEO) {
         MeetingModel *m = meeting();
-        return m ? qobject_cast<MeetingAttendeeUser *>(m->attendeeList()->getAttendeeInfoByUid(uid))
+        return m ? qobject_cast<MeetingAttendeeUser *>(
+                       m->attendeeList()->getAttendeeInfoByUid(uid, type))
                  : nullptr;
+    };
+    auto status = [user](qint64 uid) {
+        return user(uid) ? user(uid)->participationStatus() : -1;
+    };
+    auto state = [user](qint64 uid) {
+        return user(uid) ? user(uid)->state() : -1;
+    };
+    auto connected = [this] {
+        return meeting() && meeting()->state() == MeetingDefines::CONNECTED;
+    };
+    auto act = [this](auto fn) {
+        return [this, fn] {
+            if (MediaRoom *r = room())
+                fn(r);
+        };
     };
     const qint64 self = m_cast.selfId();
     return {
@@ -117,148 +149,118 @@ QList<Scenario::Step> Scenario::steps()
                                                   QStringLiteral("Design review"), {kTomas},
                                                   {self, kInes, kJun, kLea, kRavi});
          }},
-        {1500, QStringLiteral("the call rings"),
-         [this] {
-             expect(m_client->incoming() != nullptr,
-                    QStringLiteral("the incoming call is announced"));
-             shoot(screenshotNames().at(0));
-         }},
-        {1800, QStringLiteral("you answer with your camera on"),
+        {400, QStringLiteral("the call rings"), [this] { shoot(screenshotNames().at(0)); },
+         [this] { return m_client->incoming() != nullptr; }, kSettleMs},
+        {900, QStringLiteral("you answer with your camera on"),
          [this] {
              m_client->acceptIncoming(true);
          }},
-        {2900, QStringLiteral("Ines joins while Mara talks"),
+        {0, QStringLiteral("connected; Ines joins while Mara talks"), act([](MediaRoom *r) {
+             r->join(kInes);
+             r->giveFloor(kMara, 3500);
+         }),
+         connected},
+        {600, QStringLiteral("Jun joins"), act([](MediaRoom *r) { r->join(kJun); })},
+        {600, QStringLiteral("Lea joins as a listener"), act([](MediaRoom *r) { r->join(kLea); })},
+        {600, QStringLiteral("everyone is in; Mara is talking"),
+         [this] { shoot(screenshotNames().at(1)); },
+         [this, state] {
+             return state(kLea) == MeetingDefines::ACTIVE &&
+                    meeting()->whoRSpeaking().contains(m_cast.name(kMara));
+         },
+         kSettleMs},
+        {300, QStringLiteral("Mara hands the host role to you"),
+         act([self](MediaRoom *r) { r->transferHost(self); })},
+        {0, QStringLiteral("Lea raises her hand"),
+         act([](MediaRoom *r) { r->raiseHand(kLea, true); }),
          [this] {
-             expect(meeting() && meeting()->state() == 2,
-                    QStringLiteral("the meeting is connected after answering"));
-             if (room()) {
-                 room()->join(kInes);
-                 room()->giveFloor(kMara, 2600);
-             }
+             return meeting() && meeting()->isHost();
          }},
-        {3500, QStringLiteral("Jun joins"),
+        {250, QStringLiteral("the host sees the raised hand"),
+         [this] { shoot(screenshotNames().at(2)); },
+         [status] { return status(kLea) == MeetingDefines::RAISE_HAND; }, kSettleMs},
+        {500, QStringLiteral("you let Lea speak"),
          [this] {
-             room() ? room()->join(kJun) : void();
+             if (MeetingModel *m = meeting())
+                 m->agreeSpeak(kLea, false);
          }},
-        {4100, QStringLiteral("Lea joins as a listener"),
+        {0, QStringLiteral("Lea speaks, camera on"),
+         act([](MediaRoom *r) { r->giveFloor(kLea, 2000); }),
+         [status, user] {
+             return status(kLea) == MeetingDefines::SPEAKER && user(kLea)->muteVideo() == 0;
+         }},
+        {900, QStringLiteral("Ravi declines the call"),
+         act([](MediaRoom *r) { r->decline(kRavi); })},
+        {700, QStringLiteral("you mute everyone and keep them muted"),
          [this] {
-             room() ? room()->join(kLea) : void();
+             if (MeetingModel *m = meeting())
+                 m->setMuteAll(true, false, MeetingDefines::MUTE_AUDIO);
+         },
+         [state] {
+             return state(kRavi) == MeetingDefines::REJECTED;
          }},
-        {5600, QStringLiteral("everyone is in; Mara is talking"),
+        {250, QStringLiteral("everyone but you is muted"),
+         [this] { shoot(screenshotNames().at(3)); },
+         [user] { return user(kTomas) && user(kTomas)->muteVoice() == 3; }, kSettleMs},
+        {600, QStringLiteral("you lift mute-all; people unmute themselves"),
          [this] {
-             expect(meeting() && meeting()->activeAttendeeList()->count() >= 5,
-                    QStringLiteral("five people are in the call"));
-             shoot(screenshotNames().at(1));
+             if (MeetingModel *m = meeting())
+                 m->setMuteAll(false, true, MeetingDefines::MUTE_AUDIO);
          }},
-        {5900, QStringLiteral("Mara hands the host role to you"),
-         [this, self] {
-             room() ? room()->transferHost(self) : void();
+        {600, QStringLiteral("Tomas shares his screen and presents"), act([](MediaRoom *r) {
+             r->startScreenShare(kTomas);
+             r->giveFloor(kTomas, 3500);
+         }),
+         [user] {
+             return user(kTomas) && user(kTomas)->muteVoice() == 0;
          }},
-        {6500, QStringLiteral("Lea raises her hand"),
-         [this] {
-             room() ? room()->raiseHand(kLea, true) : void();
-         }},
-        {7300, QStringLiteral("the host sees the raised hand"),
+        {1200, QStringLiteral("the screen share is on"), [this] { shoot(screenshotNames().at(4)); },
+         [user] { return user(kTomas, MeetingDefines::SHARESCREEN) != nullptr; }, kSettleMs},
+        {300, QStringLiteral("Tomas stops sharing; Ines opens a whiteboard and sketches"),
+         act([](MediaRoom *r) {
+             r->stopShare(kTomas);
+             r->openWhiteboard(kInes);
+             r->giveFloor(kInes, 5000);
+         })},
+        {600, QStringLiteral("the sketch takes shape"), [this] { shoot(screenshotNames().at(5)); },
          [this, user] {
-             expect(meeting() && meeting()->isHost(), QStringLiteral("you are the host"));
-             expect(user(kLea) && user(kLea)->participationStatus() == 1,
-                    QStringLiteral("Lea's hand is up"));
-             shoot(screenshotNames().at(2));
-         }},
-        {7700, QStringLiteral("you let Lea speak"),
-         [this] {
-             meeting() ? meeting()->agreeSpeak(kLea, false) : void();
-         }},
-        {8600, QStringLiteral("Lea talks"),
-         [this, user] {
-             expect(user(kLea) && user(kLea)->participationStatus() == 0,
-                    QStringLiteral("Lea is a speaker"));
-             room() ? room()->giveFloor(kLea, 1800) : void();
-         }},
-        {9300, QStringLiteral("Ravi declines the call"),
-         [this] {
-             room() ? room()->decline(kRavi) : void();
-         }},
-        {10200, QStringLiteral("you mute everyone and keep them muted"),
-         [this] {
-             meeting() ? meeting()->setMuteAll(true, false, 0) : void();
-         }},
-        {11200, QStringLiteral("everyone but you is muted"),
-         [this, user] {
-             expect(user(kTomas) && user(kTomas)->muteVoice() == 3,
-                    QStringLiteral("Tomas is muted by mute-all"));
-             shoot(screenshotNames().at(3));
-         }},
-        {11600, QStringLiteral("you lift mute-all; people unmute themselves"),
-         [this] {
-             meeting() ? meeting()->setMuteAll(false, true, 0) : void();
-         }},
-        {12800, QStringLiteral("Tomas shares his screen and presents"),
-         [this] {
-             if (room()) {
-                 room()->startScreenShare(kTomas);
-                 room()->giveFloor(kTomas, 3200);
-             }
-         }},
-        {14600, QStringLiteral("the screen share is on"),
-         [this] {
-             expect(meeting() && meeting()->activeAttendeeList()->getFirstAttendeeIndex(
-                                     MeetingDefines::SHARESCREEN) >= 0,
-                    QStringLiteral("a screen share tile is shown"));
-             shoot(screenshotNames().at(4));
-         }},
-        {15000, QStringLiteral("Tomas stops sharing; Ines opens a whiteboard and sketches"),
-         [this] {
-             if (room()) {
-                 room()->stopShare(kTomas);
-                 room()->openWhiteboard(kInes);
-                 room()->giveFloor(kInes, 4000);
-             }
-         }},
-        {18900, QStringLiteral("the sketch takes shape"),
-         [this] {
-             expect(meeting() && meeting()->attendeeList()->getAttendeeInfoByUid(
-                                     kInes, MeetingDefines::WHITEBOARD) != nullptr,
-                    QStringLiteral("a whiteboard tile is shown"));
-             shoot(screenshotNames().at(5));
-         }},
-        {19200, QStringLiteral("Elif asks to join through the team's meeting link"),
+             MeetingAttendeeUser *board = user(kInes, MeetingDefines::WHITEBOARD);
+             return board && m_client->whiteboards()->strokes(board->shareId()).size() >= 9;
+         },
+         kSettleMs},
+        {300, QStringLiteral("Elif asks to join through the team's meeting link"),
          [this] {
              tab(QStringLiteral("waiting"));
              m_server->applyByLink(kElif, m_server->ownLinkId(QStringLiteral("grp-design")));
          }},
-        {20200, QStringLiteral("Elif waits to be let in"),
-         [this] {
-             expect(meeting() && meeting()->pendingAttendeeList()->count() == 1,
-                    QStringLiteral("one person waits to be let in"));
-             shoot(screenshotNames().at(6));
-         }},
-        {20600, QStringLiteral("you let Elif in"),
+        {250, QStringLiteral("Elif waits to be let in"), [this] { shoot(screenshotNames().at(6)); },
+         [this] { return meeting() && meeting()->pendingAttendeeList()->count() == 1; }, kSettleMs},
+        {500, QStringLiteral("you let Elif in"),
          [this] {
              m_client->admit(kElif);
              tab(QStringLiteral("people"));
          }},
-        {23200, QStringLiteral("Elif is in the meeting"),
-         [this, user] {
-             expect(user(kElif) && user(kElif)->state() == 1,
-                    QStringLiteral("Elif joined after being let in"));
-             shoot(screenshotNames().at(7));
-         }},
-        {23600, QStringLiteral("you leave the meeting"),
+        {700, QStringLiteral("Elif is in the meeting"), [this] { shoot(screenshotNames().at(7)); },
+         [state, user] {
+             return state(kElif) == MeetingDefines::ACTIVE && user(kElif)->muteVideo() == 0;
+         },
+         kSettleMs},
+        {300, QStringLiteral("you leave the meeting"),
          [this] {
              m_client->leave(false);
          }},
-        {24800, QStringLiteral("you are out; the others carry on"),
+        {300, QStringLiteral("you are out; the others carry on"),
          [this] {
-             expect(meeting() && meeting()->state() == 0, QStringLiteral("you left the call"));
              tab(QStringLiteral("timeline"));
              shoot(screenshotNames().at(8));
-         }},
-        {25200, QStringLiteral("you rate the meeting"),
+         },
+         [this] { return meeting() && meeting()->state() == MeetingDefines::NOTCREATE; },
+         kSettleMs},
+        {400, QStringLiteral("you rate the meeting"),
          [this] {
              m_client->rate(5);
          }},
-        {25800, QStringLiteral("done"),
+        {600, QStringLiteral("done"),
          [] {
          }},
     };

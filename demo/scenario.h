@@ -1,6 +1,6 @@
 #pragma once
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -42,12 +42,17 @@ signals:
 private:
     struct Step
     {
-        int at; // ms from the start
+        int gap; // ms after the previous step, before waiting for `ready`
         QString what;
         std::function<void()> act;
+        // What must hold before the step runs; the module answers at its own pace.
+        std::function<bool()> ready = {};
+        // Lets the picture catch up (frames, animations) between `ready` and `act`.
+        int settle = 0;
     };
     QList<Step> steps();
     void runNext();
+    void runWhenReady(const QDeadlineTimer &deadline);
     MediaRoom *room() const;
     MeetingModel *meeting() const;
     void shoot(const QString &name);
@@ -64,6 +69,5 @@ private:
     QList<Step> m_steps;
     int m_next = 0;
     bool m_running = false;
-    QElapsedTimer m_clock;
     QStringList m_failures;
 };

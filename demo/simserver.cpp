@@ -318,13 +318,14 @@ SimServer::Reply SimServer::join(const QByteArray &payload)
     if (!m)
         return {kNotFound, {}};
     if (str(req.nonce()) != m->nonce) {
-        emit note(QStringLiteral("join of \"%1\" refused: the invitation does not match").arg(str(m->msg.name())));
+        emit note(QStringLiteral("join of \"%1\" refused: the invitation does not match")
+                      .arg(str(m->msg.name())));
         return {kForbidden, {}};
     }
     const QString token = randomHex(16);
     m->tokens.insert(token);
     im::meeting::JoinMeetingResp resp;
-    resp.set_media_server_url(QStringLiteral("wss://media.example.test/room?token=%1&meeting=%2")
+    resp.set_media_server_url(QStringLiteral("wss://media.example.test/room/?token=%1&meeting=%2")
                                   .arg(token, str(m->msg.id()))
                                   .toStdString());
     *resp.mutable_meeting() = m->msg;

@@ -76,7 +76,7 @@ QImage camera(const Person &person, qint64 ms, double voice)
     font.setBold(false);
     p.setFont(font);
     const qint64 s = ms / 1000;
-    p.drawText(QRectF(size.width() - 104, 10, 90, 22), Qt::AlignRight | Qt::AlignVCenter,
+    p.drawText(QRectF(14, 30, 200, 18), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("cam %1:%2.%3")
                    .arg(s / 60, 2, 10, QLatin1Char('0'))
                    .arg(s % 60, 2, 10, QLatin1Char('0'))

@@ -109,7 +109,7 @@ Rectangle {
                 width: 18; height: 18
                 readonly property int mute: row.user ? row.user.muteVoice : 0
                 name: mute === 0 ? "mic" : "mic-off"
-                color: mute === 0 ? (row.user.isSpeaking ? Theme.ok : Theme.dim) : Theme.danger
+                color: mute !== 0 ? Theme.danger : row.user && row.user.isSpeaking ? Theme.ok : Theme.dim
             }
         }
         Flow {
@@ -139,7 +139,7 @@ Rectangle {
             }
             Action {
                 visible: row.user && row.user.participationStatus === MeetingDefines.SPEAKER && row.meeting.canSpeakingPrivileges
-                text: qsTr("Make listener")
+                text: qsTr("To listener")
                 onClicked: row.meeting.beListener(row.uid)
             }
             Action {

@@ -11,7 +11,7 @@ Rectangle {
 
     Rectangle {
         anchors.centerIn: parent
-        width: 420; height: 300; radius: 18
+        width: 440; height: 330; radius: 18
         color: Theme.card
         border.color: Theme.accent
         Column {
@@ -31,7 +31,7 @@ Rectangle {
                         NumberAnimation { from: 1.05; to: 0.85; duration: 700 }
                     }
                 }
-                Avatar { anchors.centerIn: parent; size: 74; name: demo.incomingCaller; tone: demo.colourOf(overlay.meeting ? overlay.meeting.hostUid : -1) }
+                Avatar { anchors.centerIn: parent; size: 74; name: demo.incomingCaller; tone: demo.colourOf(demo.incomingCallerId) }
             }
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
@@ -42,6 +42,23 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: overlay.meeting ? overlay.meeting.meetingName() + "  ·  " + demo.incomingPlace : ""
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 13
+            }
+            Text {
+                // Who is in there already, from the meeting's own active list.
+                anchors.horizontalCenter: parent.horizontalCenter
+                color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
+                text: {
+                    if (!overlay.meeting)
+                        return ""
+                    var list = overlay.meeting.activeAttendeeList
+                    var names = []
+                    for (var i = 0; i < list.count; ++i) {
+                        var u = list.getAttendeeInfoByIndex(i)
+                        if (u && u.userInfo)
+                            names.push(u.userInfo.name.split(" ")[0])
+                    }
+                    return names.length ? qsTr("In the call: %1").arg(names.join(", ")) : ""
+                }
             }
             Row {
                 anchors.horizontalCenter: parent.horizontalCenter

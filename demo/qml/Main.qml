@@ -24,6 +24,7 @@ ApplicationWindow {
             onPlay: root.playScenario()
         }
         MeetingPane {
+            id: meetingPane
             Layout.fillWidth: true
             Layout.fillHeight: true
         }
@@ -35,10 +36,10 @@ ApplicationWindow {
         }
     }
 
+    // Over the top of the stage, below the meeting's header.
     Prompts {
-        anchors.top: parent.top
-        anchors.topMargin: 18
-        anchors.horizontalCenter: parent.horizontalCenter
+        x: meetingPane.x + (meetingPane.width - width) / 2
+        y: 124
     }
 
     IncomingCall {
@@ -46,8 +47,8 @@ ApplicationWindow {
     }
 
     Toasts {
+        x: meetingPane.x + (meetingPane.width - width) / 2
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: 100
-        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottomMargin: 112
     }
 }

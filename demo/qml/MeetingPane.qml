@@ -114,13 +114,15 @@ Rectangle {
 
             // A share takes the stage; the cameras move to a strip beside it.
             readonly property bool sharing: pane.shareUser !== null
-            readonly property real stripWidth: sharing ? 236 : 0
+            readonly property real stripWidth: sharing ? Math.min(360, width * 0.34) : 0
 
+            // The share keeps its own 16:9 shape, top-aligned.
             VideoTile {
                 visible: stage.sharing
+                readonly property real room: stage.width - stage.stripWidth - 12
                 x: 0; y: 0
-                width: stage.width - stage.stripWidth - (stage.sharing ? 12 : 0)
-                height: stage.height
+                width: Math.min(room, stage.height * 16 / 9)
+                height: width * 9 / 16
                 user: pane.shareUser
                 meeting: pane.meeting
             }
@@ -131,17 +133,27 @@ Rectangle {
                 width: stage.sharing ? stage.stripWidth : stage.width
                 height: stage.height
                 readonly property int n: Math.max(1, pane.cameraCount)
-                readonly property int cols: stage.sharing ? 1 : n <= 1 ? 1 : n <= 4 ? 2 : n <= 9 ? 3 : 4
-                readonly property int rows: Math.ceil(n / cols)
                 readonly property real gap: 10
-                readonly property real tileW: {
+                function tileFor(cols) {
+                    var rows = Math.ceil(n / cols)
                     var w = (width - (cols - 1) * gap) / cols
                     var h = (height - (rows - 1) * gap) / rows
-                    return Math.max(80, Math.min(w, h * 16 / 9))
+                    return Math.min(w, h * 16 / 9)
                 }
+                // As many columns as give the largest tiles.
+                readonly property int cols: {
+                    var best = 1
+                    for (var c = 2; c <= Math.min(n, stage.sharing ? 2 : 5); ++c) {
+                        if (tileFor(c) > tileFor(best))
+                            best = c
+                    }
+                    return best
+                }
+                readonly property real tileW: Math.max(60, tileFor(cols))
                 Grid {
-                    anchors.horizontalCenter: parent.horizontalCenter
-                    anchors.verticalCenter: stage.sharing ? undefined : parent.verticalCenter
+                    id: grid
+                    x: (parent.width - width) / 2
+                    y: stage.sharing ? 0 : (parent.height - height) / 2
                     columns: gridArea.cols
                     spacing: gridArea.gap
                     Repeater {
@@ -151,7 +163,7 @@ Rectangle {
                             visible: user !== null && user.type === MeetingDefines.VIDEO
                             width: gridArea.tileW
                             height: gridArea.tileW * 9 / 16
-                            compact: stage.sharing
+                            compact: stage.sharing || gridArea.tileW < 260
                             meeting: pane.meeting
                         }
                     }
@@ -175,7 +187,7 @@ Rectangle {
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
                         color: Theme.dim; font.family: Theme.font; font.pixelSize: 13
-                        text: pane.meeting ? qsTr("%n people are still talking", "", pane.meeting.activeAttendeeList.count) : ""
+                        text: pane.meeting ? qsTr("%n people are in the call", "", pane.cameraCount) : ""
                     }
                     Column {
                         visible: demo.ratingFor !== ""
@@ -190,7 +202,7 @@ Rectangle {
                                 delegate: Icon {
                                     required property int index
                                     width: 30; height: 30; name: "star"
-                                    color: starMouse.containsMouse || index < 4 ? Theme.warn : Theme.line
+                                    color: starMouse.containsMouse ? Theme.warn : Theme.dim
                                     MouseArea { id: starMouse; anchors.fill: parent; hoverEnabled: true; onClicked: demo.rate(parent.index + 1) }
                                 }
                             }

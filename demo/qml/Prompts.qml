@@ -10,25 +10,26 @@ Column {
     readonly property var meeting: demo.current
 
     property string handName: ""
-    property var handUid: -1
+    property var handUser: null
     property string inviteFrom: ""
     property int deviceType: -1
 
-    function uidOfName(name) {
+    // The prompt carries a name; the attendee list knows whose it is.
+    function userOfName(name) {
         var list = meeting.attendeeList
         for (var i = 0; i < list.count; ++i) {
             var u = list.getAttendeeInfoByIndex(i)
             if (u && u.type === MeetingDefines.VIDEO && u.userInfo && u.userInfo.name === name)
-                return u.userInfo.uid
+                return u
         }
-        return -1
+        return null
     }
 
     Connections {
         target: prompts.meeting
         function onNotifyRaiseHand(name, cancel) {
             prompts.handName = cancel ? "" : name
-            prompts.handUid = cancel ? -1 : prompts.uidOfName(name)
+            prompts.handUser = cancel ? null : prompts.userOfName(name)
         }
         function onInviteSpeaker(operatorId, cancel) { prompts.inviteFrom = cancel ? "" : demo.nameOf(operatorId) }
         function onRequestOpenDev(type, hostRequest) { prompts.deviceType = type }
@@ -60,16 +61,18 @@ Column {
     }
 
     Card {
-        visible: prompts.handName !== ""
+        // Gone once the hand is down, whoever answered it.
+        visible: prompts.handName !== "" && prompts.handUser !== null
+                 && prompts.handUser.participationStatus === MeetingDefines.RAISE_HAND
         icon: "hand"
         text: qsTr("%1 raised a hand").arg(prompts.handName)
         DemoButton {
             text: qsTr("Let speak"); tone: Theme.ok; implicitHeight: 30
-            onClicked: { prompts.meeting.agreeSpeak(prompts.handUid, false); prompts.handName = "" }
+            onClicked: { prompts.meeting.agreeSpeak(prompts.handUser.userInfo.uid, false); prompts.handName = "" }
         }
         DemoButton {
             text: qsTr("Not now"); implicitHeight: 30
-            onClicked: { prompts.meeting.rejectSpeak(prompts.handUid); prompts.handName = "" }
+            onClicked: { prompts.meeting.rejectSpeak(prompts.handUser.userInfo.uid); prompts.handName = "" }
         }
     }
     Card {
