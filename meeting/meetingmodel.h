@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMap>
 #include <QScreen>
+#include <QSet>
 #include <QSize>
 #include <QStringList>
 #include <QThread>
@@ -16,6 +17,7 @@
 class AccountBase;
 class MeetingAttendeeList;
 class MeetingAttendeeUser;
+class MeetingServiceCmd;
 class QImage;
 namespace im {
 class Meeting;
@@ -23,6 +25,7 @@ class Meeting;
 namespace qtwebrtc {
 class Broadcaster;
 }
+struct RoomAttendee;
 struct RoomInfo;
 
 // One group meeting or private call. Drives the media engine on a thread of its own: every
@@ -235,12 +238,23 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class MeetingModelTest;
+    friend class RoomInfoBench;
+
     // Core and engine (meetingmodel.cpp).
+    void createLists();
     void init();
     void setUserId();
     void refreshDerivedLists();
+    void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
+    static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
+    void announceMeetingRecord(const QString &oldNonce);
+    void checkApplicationRefused(bool ownIdListed);
+    MeetingServiceCmd *serviceCmd() const;
     void startEngine();
+    void connectEngine();
     void stopEngineThread();
+    void killMeetingTimer();
     void post(std::function<void(qtwebrtc::Broadcaster *)> call);
     void startMeetingTimer();
     void setHostUid(qint64 uid);
@@ -261,6 +275,10 @@ private:
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
     void applyShareFromRoom(qint64 uid, const RoomInfo &room, int index);
+    void applyRoomSettings(const RoomInfo &room);
+    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
+    void applyOtherEntry(const RoomAttendee &entry);
+    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.
     void setWhoRSpeaking(const QList<QString> &list);
