@@ -1,14 +1,13 @@
 #pragma once
 #include <QByteArrayList>
 #include <QMetaMethod>
-#include <QObject>
 #include <QSignalSpy>
 #include <memory>
 #include <vector>
 
-// Spies on every signal a class adds to QObject and renders what they caught as
-// "name(arg,...)", grouped by signal in declaration order, so one list compares a whole
-// emission set including what must stay silent.
+// Spies on every signal a class adds to QObject and renders the catch as "name(arg,...)",
+// grouped by signal in declaration order: one string holds a whole emission set, including
+// what had to stay silent.
 class SignalLog
 {
 public:
@@ -16,31 +15,27 @@ public:
     {
         const QMetaObject *mo = object->metaObject();
         for (int i = QObject::staticMetaObject.methodCount(); i < mo->methodCount(); ++i) {
-            const QMetaMethod method = mo->method(i);
-            if (method.methodType() != QMetaMethod::Signal)
-                continue;
-            m_names << method.name();
-            m_spies.push_back(std::make_unique<QSignalSpy>(object, method));
+            if (mo->method(i).methodType() == QMetaMethod::Signal)
+                m_spies.emplace_back(mo->method(i).name(),
+                                     std::make_unique<QSignalSpy>(object, mo->method(i)));
         }
     }
 
-    QByteArrayList take()
+    QByteArray take()
     {
         QByteArrayList out;
-        for (size_t i = 0; i < m_spies.size(); ++i) {
-            QSignalSpy &spy = *m_spies[i];
-            for (const QVariantList &args : std::as_const(spy)) {
+        for (auto &[name, spy] : m_spies) {
+            for (const QVariantList &args : std::as_const(*spy)) {
                 QByteArrayList texts;
                 for (const QVariant &arg : args)
                     texts << arg.toString().toUtf8();
-                out << m_names.at(qsizetype(i)) + '(' + texts.join(',') + ')';
+                out << name + '(' + texts.join(',') + ')';
             }
-            spy.clear();
+            spy->clear();
         }
-        return out;
+        return out.join(' ');
     }
 
 private:
-    QByteArrayList m_names;
-    std::vector<std::unique_ptr<QSignalSpy>> m_spies;
+    std::vector<std::pair<QByteArray, std::unique_ptr<QSignalSpy>>> m_spies;
 };
