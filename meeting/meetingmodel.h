@@ -3,6 +3,7 @@
 #include "meetingmodelbase.h"
 #include "whiteboard.pb.h"
 #include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QScreen>
 #include <QSize>
@@ -288,7 +289,8 @@ private:
     bool m_canUnmuteAudio = true;
     bool m_isHost = false;
     bool m_webSocketConnected = false;
-    QList<QString> m_speakingList;
+    // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
+    QHash<QString, quint64> m_speakingList;
     QList<QString> m_whoRSpeaking;
     bool m_muteAllAudio = false;
     AccountBase *m_account = nullptr;
@@ -321,8 +323,19 @@ private:
     QFile m_logFile;
 
     // Members added by the engine-event and media code.
+    quint64 m_speakingSeq = 0;
+    MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
+    MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
+    void dropAttendee(qint64 uid, const QString &shareId);
+    friend class MediaControlTest;
 
     // Members added by the speaking and share code.
+    MeetingAttendeeUser *videoUser(qint64 uid) const;
+    void refreshActiveList();
+    // False when the states were already in place or the attendee went away.
+    bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
+    void keepUserJoin(im::whiteboard::TransferData *data);
+    void postToEngine(im::whiteboard::TransferData *data);
 
     // Members added by the ringing and log code.
     bool m_logFailureReported = false;
