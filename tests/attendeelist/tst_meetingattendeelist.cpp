@@ -534,6 +534,7 @@ void SharedLists::step()
         for (int i = 0; i < 40; ++i)
             keep.append(uid());
         owner.updateAttendee(keep, true);
+        calling.updateAttendee(keep, false); // rows whose objects just died
         break;
     }
     case 8:
