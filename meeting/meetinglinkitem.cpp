@@ -1,28 +1,135 @@
 #include "meetinglinkitem.h"
-#include "meetingmodel.h"
+#include "accountbase.h"
+#include "accountmanager.h"
 #include "im.pb.h"
+#include "meetingdefines.h"
+#include "meetinglist.h"
+#include "meetingmanager.h"
+#include "meetingmodel.h"
+#include "meetingservicecmd.h"
+#include <QJSEngine>
 
-// Placeholder: filled in by its own change.
+MeetingLinkItem::MeetingLinkItem(AccountBase *account, QObject *parent)
+    : QObject(parent), m_link(new im::MeetingLink), m_account(account)
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
 
-MeetingLinkItem::MeetingLinkItem(AccountBase *account, QObject *parent) : QObject(parent), m_link(new im::MeetingLink), m_account(account) {}
+// The message goes first; anyone reading the item from startDestroy sees an empty link.
+MeetingLinkItem::~MeetingLinkItem()
+{
+    m_link.reset();
+    emit startDestroy();
+}
 
-MeetingLinkItem::~MeetingLinkItem() {}
+const im::MeetingLink &MeetingLinkItem::meetingLink() const
+{
+    return m_link ? *m_link : im::MeetingLink::default_instance();
+}
 
-QString MeetingLinkItem::id() const { return {}; }
+QString MeetingLinkItem::id() const
+{
+    return QString::fromStdString(meetingLink().id());
+}
 
-QString MeetingLinkItem::password() const { return {}; }
+QString MeetingLinkItem::password() const
+{
+    return QString::fromStdString(meetingLink().password());
+}
 
-QString MeetingLinkItem::token() const { return {}; }
+QString MeetingLinkItem::token() const
+{
+    return QString::fromStdString(meetingLink().token());
+}
 
-QString MeetingLinkItem::dialogId() const { return {}; }
+QString MeetingLinkItem::dialogId() const
+{
+    return QString::fromStdString(meetingLink().dialog_id());
+}
 
-void MeetingLinkItem::updateLink(const im::MeetingLink &) {}
+MeetingModel *MeetingLinkItem::meetingModel() const
+{
+    return m_meetingModel.data();
+}
 
-void MeetingLinkItem::setMeetingModel(MeetingModel *) {}
+void MeetingLinkItem::updateLink(const im::MeetingLink &link)
+{
+    if (!m_link)
+        return;
+    // Copied first: `link` may be our own message, and binding below may run for a while.
+    const im::Meeting meeting = link.meeting();
+    const bool hasMeeting = link.has_meeting();
+    *m_link = link;
+    m_ownerId = m_link->owner_id();
+    m_name = QString::fromStdString(m_link->name());
+    emit nameChanged();
 
-void MeetingLinkItem::setName(const QString &) {}
+    MeetingManager *manager = m_account ? m_account->meetingManager() : nullptr;
+    if (!hasMeeting || !manager) {
+        setMeetingModel(nullptr);
+        return;
+    }
+    if (meeting.id().empty() || meeting.dialog_id().empty()) {
+        qCWarning(lcMeeting) << "meeting link names a meeting without an id";
+        setMeetingModel(nullptr);
+        return;
+    }
+    MeetingList *list = manager->meetingList(QString::fromStdString(meeting.dialog_id()), true);
+    list->updateMeeting(meeting, QString(), true);
+    setMeetingModel(list->getMeetingModel(QString::fromStdString(meeting.id())));
+}
 
-void MeetingLinkItem::setState(int) {}
+void MeetingLinkItem::setMeetingModel(MeetingModel *model)
+{
+    if (m_meetingModel == model)
+        return;
+    if (m_meetingModel)
+        disconnect(m_meetingModel, &MeetingModel::startDestroy, this, nullptr);
+    m_meetingModel = model;
+    if (model)
+        connect(model, &MeetingModel::startDestroy, this, [this] { setMeetingModel(nullptr); });
+    emit meetingModelChanged();
+}
 
-void MeetingLinkItem::joinMeeting(AccountBase *, bool) {}
-MeetingModel *MeetingLinkItem::meetingModel() const { return m_meetingModel.data(); }
+void MeetingLinkItem::setName(const QString &name)
+{
+    if (m_name == name)
+        return;
+    m_name = name;
+    emit nameChanged();
+}
+
+void MeetingLinkItem::setState(int state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void MeetingLinkItem::joinMeeting(AccountBase *account, bool cancel)
+{
+    if (!account)
+        account = m_account;
+    MeetingManager *manager = account ? account->meetingManager() : nullptr;
+    if (!manager) {
+        qCWarning(lcMeeting) << "join by link without a meeting manager";
+        return;
+    }
+    AccountManager *accounts = AccountManager::getInstance();
+    if (cancel) {
+        if (m_state != APPLYING && m_state != APPLIED)
+            return;
+        manager->meetingServiceCmd()->joinMeetingByLink(id(), password(), token(), true);
+        setState(NOT_APPLIED);
+        accounts->setJoiningMeetingId(QString());
+        return;
+    }
+    if (accounts->joiningMeeting()) {
+        accounts->error(0, qtTrId("Meeting_ join"), 0);
+        return;
+    }
+    manager->meetingServiceCmd()->joinMeetingByLink(id(), password(), token(), false);
+    setState(APPLYING);
+    accounts->setJoiningMeetingId(m_meetingModel ? m_meetingModel->meetingId() : QString());
+}

@@ -46,7 +46,7 @@ public:
     QObject *meetingLinkList() const { return parent(); }
 
     void updateLink(const im::MeetingLink &link);
-    const im::MeetingLink &meetingLink() const { return *m_link; }
+    const im::MeetingLink &meetingLink() const;
     void setMeetingModel(MeetingModel *model);
     void setName(const QString &name);
     void setState(int state);

@@ -1,52 +1,256 @@
 #include "meetinglinklist.h"
+#include "accountbase.h"
+#include "accountmanager.h"
+#include "meeting.pb.h"
+#include "meetingdefines.h"
 #include "meetinglinkitem.h"
 #include "meetingmanager.h"
-#include "meeting.pb.h"
+#include "meetingmodel.h"
+#include "meetingservicecmd.h"
+#include <QJSEngine>
+#include <QSet>
 
-// Placeholder: filled in by its own change.
+namespace {
 
-MeetingLinkList::MeetingLinkList(MeetingManager *manager) : QAbstractListModel(manager), m_manager(manager) {}
+enum { LinkRole = Qt::UserRole + 1 };
 
-MeetingLinkList::~MeetingLinkList() {}
+QString dialogOf(const im::MeetingLink &link)
+{
+    return QString::fromStdString(link.dialog_id());
+}
 
-QVariant MeetingLinkList::data(const QModelIndex &, int) const { return {}; }
+// A link without an id can be neither opened nor deleted.
+bool usable(const im::MeetingLink &link)
+{
+    if (!link.id().empty())
+        return true;
+    qCWarning(lcMeeting) << "meeting link without an id ignored";
+    return false;
+}
 
-int MeetingLinkList::rowCount(const QModelIndex &) const { return 0; }
+} // namespace
 
-QHash<int, QByteArray> MeetingLinkList::roleNames() const { return m_roleNames; }
+MeetingLinkList::MeetingLinkList(MeetingManager *manager)
+    : QAbstractListModel(manager), m_manager(manager)
+{
+    m_roleNames.insert(LinkRole, QByteArrayLiteral("meetingLink"));
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
 
-void MeetingLinkList::getJoinMeetingLinkInfo(QString, QString, QString, QString) {}
+MeetingLinkList::~MeetingLinkList()
+{
+    emit startDestroy();
+}
 
-void MeetingLinkList::listMeetingLinks() {}
+QVariant MeetingLinkList::data(const QModelIndex &index, int role) const
+{
+    if (index.row() < 0 || index.column() < 0 || index.row() >= m_items.size() || role != LinkRole)
+        return {};
+    return QVariant::fromValue(m_items.at(index.row()).data());
+}
 
-void MeetingLinkList::createOrUpdateMeetingLink(QString, QString) {}
+int MeetingLinkList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_items.size());
+}
 
-void MeetingLinkList::removeMeetingLink(QString) {}
+QHash<int, QByteArray> MeetingLinkList::roleNames() const
+{
+    return m_roleNames;
+}
 
-void MeetingLinkList::startMeeting(MeetingLinkItem *) {}
+void MeetingLinkList::getJoinMeetingLinkInfo(QString id, QString password, QString token,
+                                             QString dialogId)
+{
+    if (m_requesting)
+        return;
+    if (m_joinLink && m_joinLink->id() == id) {
+        AccountManager::getInstance()->getJoinMeetingLinkFinished(m_joinLink.data(), 0);
+        return;
+    }
+    m_requesting = true;
+    clearJoinMeetingLink();
+    m_manager->meetingServiceCmd()->getMeetingLink(id, password, token, dialogId);
+}
 
-void MeetingLinkList::clearJoinMeetingLink() {}
+void MeetingLinkList::listMeetingLinks()
+{
+    m_manager->meetingServiceCmd()->listMeetingLinks();
+}
 
-MeetingLinkItem *MeetingLinkList::getMeetingLinkItem(QString) const { return nullptr; }
+void MeetingLinkList::createOrUpdateMeetingLink(QString id, QString name)
+{
+    m_manager->meetingServiceCmd()->createOrUpdateMeetingLink(id, name);
+}
 
-QSharedPointer<MeetingLinkItem> MeetingLinkList::getMeetingLinkItemPtr(const QString &) const { return {}; }
+void MeetingLinkList::removeMeetingLink(QString id)
+{
+    m_manager->meetingServiceCmd()->deleteMeetingLink(id, true);
+}
 
-void MeetingLinkList::getMeetingLinkItemByToken(const QString &, const QString &, std::function<void(int, const QSharedPointer<MeetingLinkItem> &)>) const {}
+void MeetingLinkList::startMeeting(MeetingLinkItem *meetingLink)
+{
+    AccountManager::getInstance()->getJoinMeetingLinkFinished(meetingLink, 0);
+}
 
-void MeetingLinkList::setJoinMeetingLink(const QSharedPointer<MeetingLinkItem> &) {}
+void MeetingLinkList::clearJoinMeetingLink()
+{
+    setJoinMeetingLink({});
+}
 
-void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &) {}
+MeetingLinkItem *MeetingLinkList::getMeetingLinkItem(QString dialogId) const
+{
+    return m_byDialog.value(dialogId).data();
+}
 
-void MeetingLinkList::setMeetingLink(const im::MeetingLink &) {}
+QSharedPointer<MeetingLinkItem>
+MeetingLinkList::getMeetingLinkItemPtr(const QString &dialogId) const
+{
+    return m_byDialog.value(dialogId);
+}
 
-void MeetingLinkList::deleteMeetingLink(const QString &) {}
+void MeetingLinkList::getMeetingLinkItemByToken(
+    const QString &id, const QString &token,
+    std::function<void(int, const QSharedPointer<MeetingLinkItem> &)> done) const
+{
+    if (id.isEmpty() || token.isEmpty())
+        return;
+    m_manager->meetingServiceCmd()->getMeetingLink(id, QString(), token, std::move(done));
+}
 
-QSharedPointer<MeetingLinkItem> MeetingLinkList::createMeetingLinkItemPtr(const im::MeetingLink &) { return {}; }
+void MeetingLinkList::setJoinMeetingLink(const QSharedPointer<MeetingLinkItem> &item)
+{
+    if (m_joinLink == item)
+        return;
+    m_joinLink = item;
+    emit joinMeetingLinkChanged(m_joinLink.data());
+}
 
-void MeetingLinkList::setJoiningMeetingLink(const QSharedPointer<MeetingLinkItem> &, int) {}
+void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &resp)
+{
+    if (m_items.isEmpty()) {
+        QList<QSharedPointer<MeetingLinkItem>> items;
+        QHash<QString, QSharedPointer<MeetingLinkItem>> byDialog;
+        for (const im::MeetingLink &link : resp.meeting_links()) {
+            if (!usable(link))
+                continue;
+            // One link per conversation, even when the answer names one twice.
+            if (const QSharedPointer<MeetingLinkItem> seen = byDialog.value(dialogOf(link))) {
+                seen->updateLink(link);
+                continue;
+            }
+            const QSharedPointer<MeetingLinkItem> item = createMeetingLinkItemPtr(link);
+            items.append(item);
+            byDialog.insert(item->dialogId(), item);
+        }
+        if (items.isEmpty())
+            return;
+        beginInsertRows({}, 0, int(items.size()) - 1);
+        m_items = items;
+        m_byDialog = byDialog;
+        endInsertRows();
+        return;
+    }
 
-void MeetingLinkList::setJoiningMeetingLinkState(const QString &, int) {}
+    QSet<QString> dialogs;
+    for (const im::MeetingLink &link : resp.meeting_links()) {
+        if (!link.id().empty())
+            dialogs.insert(dialogOf(link));
+    }
+    for (int row = int(m_items.size()) - 1; row >= 0; --row) {
+        if (!dialogs.contains(m_items.at(row)->dialogId()))
+            removeItem(row);
+    }
+    for (const im::MeetingLink &link : resp.meeting_links())
+        setMeetingLink(link);
+}
 
-void MeetingLinkList::insertItem(int, const QSharedPointer<MeetingLinkItem> &) {}
+void MeetingLinkList::setMeetingLink(const im::MeetingLink &link)
+{
+    if (!usable(link))
+        return;
+    if (const QSharedPointer<MeetingLinkItem> item = m_byDialog.value(dialogOf(link)))
+        item->updateLink(link);
+    else
+        insertItem(0, createMeetingLinkItemPtr(link));
+}
 
-void MeetingLinkList::removeItem(int) {}
+void MeetingLinkList::deleteMeetingLink(const QString &id)
+{
+    for (int row = 0; row < m_items.size(); ++row) {
+        if (m_items.at(row)->id() == id) {
+            removeItem(row);
+            return;
+        }
+    }
+}
+
+QSharedPointer<MeetingLinkItem>
+MeetingLinkList::createMeetingLinkItemPtr(const im::MeetingLink &link)
+{
+    if (link.id().empty())
+        return {};
+    QSharedPointer<MeetingLinkItem> item(new MeetingLinkItem(m_manager->account(), nullptr));
+    item->updateLink(link);
+    return item;
+}
+
+void MeetingLinkList::setJoiningMeetingLink(const QSharedPointer<MeetingLinkItem> &item, int code)
+{
+    AccountManager *accounts = AccountManager::getInstance();
+    if (m_joinLink && item && m_joinLink->id() == item->id()) {
+        if (code == -1)
+            return;
+        m_requesting = false;
+        accounts->getJoinMeetingLinkFinished(m_joinLink.data(), 0);
+        return;
+    }
+    setJoinMeetingLink(item);
+    if (code != -1) {
+        m_requesting = false;
+        accounts->getJoinMeetingLinkFinished(m_joinLink.data(), code);
+    } else if (m_joinLink) {
+        // The server remembers an application of ours that is still open.
+        m_joinLink->setState(MeetingLinkItem::APPLYING);
+        accounts->setJoiningMeeting(true);
+        MeetingModel *model = m_joinLink->meetingModel();
+        accounts->setJoiningMeetingId(model ? model->meetingId() : QString());
+    } else {
+        m_requesting = false;
+        accounts->getJoinMeetingLinkFinished(nullptr, -1);
+    }
+    // Our own link needs no application.
+    if (m_joinLink && m_joinLink->account() &&
+        m_joinLink->ownerId() == m_joinLink->account()->accountId())
+        clearJoinMeetingLink();
+}
+
+void MeetingLinkList::setJoiningMeetingLinkState(const QString &id, int state)
+{
+    if (m_joinLink && m_joinLink->id() == id)
+        m_joinLink->setState(state);
+}
+
+void MeetingLinkList::insertItem(int row, const QSharedPointer<MeetingLinkItem> &item)
+{
+    if (!item || row < 0 || row > m_items.size())
+        return;
+    beginInsertRows({}, row, row);
+    m_byDialog.insert(item->dialogId(), item);
+    m_items.insert(row, item);
+    endInsertRows();
+}
+
+void MeetingLinkList::removeItem(int row)
+{
+    if (row < 0 || row >= m_items.size())
+        return;
+    // Held until the removal is over, so the item dies outside the transaction.
+    QSharedPointer<MeetingLinkItem> item;
+    beginRemoveRows({}, row, row);
+    item = m_items.takeAt(row);
+    const auto entry = m_byDialog.constFind(item->dialogId());
+    if (entry != m_byDialog.constEnd() && *entry == item)
+        m_byDialog.erase(entry);
+    endRemoveRows();
+}

@@ -1,33 +1,297 @@
 #include "meetinglist.h"
-#include "meetingmodel.h"
+#include "accountbase.h"
+#include "accountmanager.h"
 #include "im.pb.h"
+#include "meetingattendeelist.h"
+#include "meetingattendeeuser.h"
+#include "meetinglinkitem.h"
+#include "meetinglinklist.h"
+#include "meetingmanager.h"
+#include "meetingmodel.h"
+#include <QJSEngine>
+#include <QPointer>
+#include <algorithm>
 
-// Placeholder: filled in by its own change.
+namespace {
 
-MeetingList::MeetingList(const QString &dialogId, AccountBase *account) : m_dialogId(dialogId), m_account(account) {}
+MeetingInfo infoFromMeeting(const im::Meeting &meeting, const QString &mediaServerUrl)
+{
+    MeetingInfo info;
+    info.meetingId = QString::fromStdString(meeting.id());
+    info.dialogId = QString::fromStdString(meeting.dialog_id());
+    info.meetingName = QString::fromStdString(meeting.name());
+    info.mediaServerUrl = mediaServerUrl;
+    info.messageId = meeting.msg_id();
+    info.version = meeting.version();
+    info.speakerCapacity = meeting.speaker_capacity();
+    info.isPrivateCall = meeting.is_private_call();
+    info.disableSpeakingPrivileges = meeting.disable_speaking_privileges();
+    info.attendees.reserve(meeting.attendees_size());
+    for (const im::MeetingAttendeeEntry &e : meeting.attendees())
+        info.attendees.append(MeetingAttendee(e.user_id(), e.device_id(), e.status(),
+                                              e.inviter_id(), e.role(), true));
+    return info;
+}
 
-MeetingList::MeetingList(AccountBase *account) : m_account(account) {}
+bool ownStatusBusy(const AccountBase *account)
+{
+    const QSharedPointer<ContactItem> self = account->selfContact();
+    if (!self)
+        return false;
+    const QVariantMap status = self->userStatus();
+    const auto busy = status.constFind(QStringLiteral("busy"));
+    return busy != status.constEnd() && busy->toBool();
+}
 
-MeetingList::~MeetingList() {}
+} // namespace
 
-QVariant MeetingList::data(const QModelIndex &, int) const { return {}; }
+MeetingList::MeetingList(const QString &dialogId, AccountBase *account)
+    : QAbstractListModel(account), m_dialogId(dialogId), m_account(account)
+{
+    m_roleNames.insert(USER_ROLE, QByteArrayLiteral("meeting"));
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
 
-int MeetingList::rowCount(const QModelIndex &) const { return count(); }
+MeetingList::MeetingList(AccountBase *account) : MeetingList(QString(), account) {}
 
-QHash<int, QByteArray> MeetingList::roleNames() const { return m_roleNames; }
+MeetingList::~MeetingList()
+{
+    emit startDestroy();
+    reset();
+}
 
-MeetingModel *MeetingList::getMeetingModel(const QString &) const { return nullptr; }
+QVariant MeetingList::data(const QModelIndex &index, int role) const
+{
+    if (index.row() < 0 || index.column() < 0 || index.row() >= m_rows.size() || role != USER_ROLE)
+        return {};
+    return QVariant::fromValue(m_rows.at(index.row()));
+}
 
-void MeetingList::createMeeting(qint64) {}
+// A list has no children; the item model contract wants 0 below a valid parent.
+int MeetingList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
 
-void MeetingList::setMeetings(QHash<QString, MeetingInfo>) {}
+QHash<int, QByteArray> MeetingList::roleNames() const
+{
+    return m_roleNames;
+}
 
-void MeetingList::updateMeeting(const MeetingInfo &, UpdateFrom, bool) {}
+MeetingModel *MeetingList::getMeetingModel(const QString &key) const
+{
+    return m_models.value(key);
+}
 
-void MeetingList::updateMeeting(const im::Meeting &, const QString &, bool) {}
+void MeetingList::createMeeting(qint64 targetId)
+{
+    MeetingInfo info;
+    info.dialogId = m_dialogId;
+    auto *model = new MeetingModel(info, m_account, this);
+    // No meeting id yet: the server's first record for this dialog re-keys it.
+    insertModel(model, m_dialogId, false);
+    model->constructsData(targetId);
+    AccountManager::getInstance()->setMeetingModel(model);
+}
 
-void MeetingList::reset() {}
+void MeetingList::setMeetings(QHash<QString, MeetingInfo> meetings)
+{
+    // Records may add rows at the top while we walk, so walk a snapshot.
+    const QList<QPointer<MeetingModel>> shown(m_rows.cbegin(), m_rows.cend());
+    for (const QPointer<MeetingModel> &model : shown) {
+        if (!model)
+            continue;
+        const QString key = model->meetingId().isEmpty() ? model->dialogId() : model->meetingId();
+        const auto entry = meetings.constFind(key);
+        if (entry == meetings.constEnd()) {
+            removeModel(model);
+            continue;
+        }
+        const MeetingInfo info = *entry;
+        meetings.erase(entry);
+        updateMeeting(info, UPDATE_MEETING, false);
+    }
+    for (const MeetingInfo &info : std::as_const(meetings))
+        updateMeeting(info, UPDATE_MEETING, false);
+}
 
-bool MeetingList::messageBeRevoked(qint64) { return false; }
+void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool wasInviting)
+{
+    if (info.attendees.isEmpty())
+        return;
+    if (info.meetingId.isEmpty()) {
+        qCWarning(lcMeeting) << "meeting record without a meeting id";
+        return;
+    }
+    MeetingModel *model = findModel(info.meetingId, info.dialogId);
+    if (model) {
+        if (model->meetingInfo().version > info.version && from != NEW_MEETING)
+            return;
+        if (!model->webSocketConnected())
+            model->setMeeting(info);
+    } else {
+        model = new MeetingModel(info, m_account, this);
+        insertModel(model, info.meetingId, true);
+    }
 
-qint64 MeetingList::ownId() const { return 0; }
+    switch (from) {
+    case CREATE_MEETING:
+        model->setState(MeetingDefines::CREATED);
+        AccountManager::getInstance()->createMeetingFinished(0, model, model->dialogId(),
+                                                             model->meetingName());
+        break;
+    case JOIN_MEETING:
+        finishJoin(model, info);
+        break;
+    case UPDATE_MEETING:
+    case NEW_MEETING:
+        if (!wasInviting && invitationDue(model)) {
+            model->getJoinMediaUrl();
+            AccountManager::getInstance()->receiveMeetingInvite(model);
+        }
+        break;
+    }
+}
+
+void MeetingList::updateMeeting(const im::Meeting &meeting, const QString &mediaServerUrl,
+                                bool join)
+{
+    if (!join) {
+        if (MeetingModel *model = m_models.value(QString::fromStdString(meeting.id())))
+            model->setMeeting(meeting, mediaServerUrl, false);
+        return;
+    }
+    if (meeting.attendees_size() == 0)
+        return;
+    const MeetingInfo info = infoFromMeeting(meeting, mediaServerUrl);
+    bool wasInviting = false;
+    if (MeetingModel *model = findModel(info.meetingId, info.dialogId)) {
+        MeetingAttendee own;
+        wasInviting = ownEntry(model, own) && own.status == MeetingDefines::INVITING;
+        model->setMeeting(meeting, mediaServerUrl, true);
+        model->setSpeakerCapacity(info.speakerCapacity);
+    }
+    updateMeeting(info, mediaServerUrl.isEmpty() ? UPDATE_MEETING : JOIN_MEETING, wasInviting);
+}
+
+void MeetingList::reset()
+{
+    const QList<MeetingModel *> models = m_rows;
+    if (!m_rows.isEmpty()) {
+        beginResetModel();
+        m_rows.clear();
+        emit countChanged(0);
+        endResetModel();
+    }
+    // Forget before deleting: a model's destructor reaches the host, which may call back here.
+    m_models.clear();
+    qDeleteAll(models);
+}
+
+bool MeetingList::messageBeRevoked(qint64 msgId)
+{
+    const auto it = std::find_if(m_rows.cbegin(), m_rows.cend(),
+                                 [msgId](MeetingModel *m) { return m->messageId() == msgId; });
+    if (it == m_rows.cend())
+        return false;
+    QPointer<MeetingModel> model = *it;
+    forgetModel(model);
+    AccountManager::getInstance()->meetingBeFinished(m_account ? m_account->accountId() : 0,
+                                                     model->meetingId());
+    if (model)
+        removeModel(model);
+    return true;
+}
+
+qint64 MeetingList::ownId() const
+{
+    if (!m_account)
+        return 0;
+    if (const QSharedPointer<DialogBase> dialog = m_account->dialog(m_dialogId, false))
+        return dialog->ownUserId();
+    return m_account->accountId();
+}
+
+MeetingModel *MeetingList::findModel(const QString &meetingId, const QString &dialogId)
+{
+    if (MeetingModel *model = m_models.value(meetingId))
+        return model;
+    MeetingModel *pending = m_models.take(dialogId);
+    if (pending)
+        m_models.insert(meetingId, pending);
+    return pending;
+}
+
+void MeetingList::insertModel(MeetingModel *model, const QString &key, bool offerToLink)
+{
+    m_models.insert(key, model);
+    beginInsertRows({}, 0, 0);
+    m_rows.prepend(model);
+    MeetingManager *manager = m_account ? m_account->meetingManager() : nullptr;
+    if (offerToLink && manager) {
+        if (MeetingLinkItem *link = manager->meetingLinkList()->getMeetingLinkItem(m_dialogId)) {
+            link->setMeetingModel(model);
+            link->setName(model->meetingName());
+        }
+    }
+    emit countChanged(count());
+    endInsertRows();
+}
+
+void MeetingList::removeModel(MeetingModel *model)
+{
+    forgetModel(model);
+    const int row = int(m_rows.indexOf(model));
+    if (row < 0)
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    emit countChanged(count());
+    endRemoveRows();
+    delete model;
+}
+
+// Keys are meeting ids, or the dialog id of a meeting created here; drop whichever it has.
+void MeetingList::forgetModel(MeetingModel *model)
+{
+    m_models.removeIf([model](const auto &it) { return it.value() == model; });
+}
+
+bool MeetingList::ownEntry(MeetingModel *model, MeetingAttendee &out) const
+{
+    return model->attendeeList()->getAttendee(ownId(), MeetingDefines::VIDEO, out);
+}
+
+// The nonce is the model's: the server's messages never carry one, the host's records do.
+bool MeetingList::invitationDue(MeetingModel *model) const
+{
+    MeetingAttendee own;
+    if (!m_account || !ownEntry(model, own) || own.status != MeetingDefines::INVITING)
+        return false;
+    if (model->nonce().isEmpty())
+        return false;
+    if (m_account->deviceModel()->currentDevice().value(QStringLiteral("permissions")).toInt() != 0)
+        return false;
+    if (ownStatusBusy(m_account))
+        return false;
+    return own.deviceId == 0 || own.deviceId == m_account->deviceId();
+}
+
+void MeetingList::finishJoin(MeetingModel *model, const MeetingInfo &info)
+{
+    AccountManager *accounts = AccountManager::getInstance();
+    if (model->state() != MeetingDefines::CONNECTED) {
+        model->setState(MeetingDefines::CREATED);
+        accounts->joinMeetingFinished(true, model, model->meetingId());
+        return;
+    }
+    // Already in the call on another path: take the record and start the media at once.
+    model->setMeeting(info);
+    accounts->setJoiningMeeting(false);
+    model->attendeeList()->setVideoSink(true, -1);
+    auto *own = qobject_cast<MeetingAttendeeUser *>(
+        model->attendeeList()->getAttendeeInfoByUid(ownId(), MeetingDefines::VIDEO));
+    if (own)
+        model->createCall(own->muteVideo() != 0, own->muteVoice() != 0,
+                          own->role() == QLatin1String("speaker"));
+}

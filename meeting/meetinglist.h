@@ -49,6 +49,13 @@ signals:
 
 private:
     qint64 ownId() const;
+    MeetingModel *findModel(const QString &meetingId, const QString &dialogId);
+    void insertModel(MeetingModel *model, const QString &key, bool offerToLink);
+    void removeModel(MeetingModel *model);
+    void forgetModel(MeetingModel *model);
+    bool ownEntry(MeetingModel *model, MeetingAttendee &out) const;
+    bool invitationDue(MeetingModel *model) const;
+    void finishJoin(MeetingModel *model, const MeetingInfo &info);
 
     QHash<int, QByteArray> m_roleNames;
     QList<MeetingModel *> m_rows;

@@ -1,37 +1,126 @@
 #include "meetingmanager.h"
-#include "meetinglist.h"
-#include "meetinglinklist.h"
-#include "meetingservicecmd.h"
+#include "accountbase.h"
+#include "accountmanager.h"
 #include "im.pb.h"
+#include "meetinglinklist.h"
+#include "meetinglist.h"
+#include "meetingservicecmd.h"
+#include <QJSEngine>
+#include <utility>
 
-// Placeholder: filled in by its own change.
+MeetingManager::MeetingManager(AccountBase *account)
+    : QObject(account), m_serviceCmd(new MeetingServiceCmd(this)), m_account(account),
+      m_linkList(new MeetingLinkList(this))
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
 
-MeetingManager::MeetingManager(AccountBase *account) : QObject(nullptr), m_account(account) {}
+// The lists still registered belong to the account (their parent); clearData deletes them.
+MeetingManager::~MeetingManager()
+{
+    delete m_serviceCmd;
+    m_serviceCmd = nullptr;
+    m_lists.clear();
+}
 
-MeetingManager::~MeetingManager() {}
+void MeetingManager::setMeetingCapacity(int capacity)
+{
+    if (m_meetingCapacity == capacity)
+        return;
+    m_meetingCapacity = capacity;
+    emit meetingCapacityChanged(capacity);
+}
 
-void MeetingManager::setMeetingCapacity(int) {}
+MeetingList *MeetingManager::meetingList(const QString &dialogId, bool create)
+{
+    if (MeetingList *list = m_lists.value(dialogId))
+        return list;
+    return create ? createMeetings(dialogId) : nullptr;
+}
 
-MeetingList *MeetingManager::meetingList(const QString &, bool) { return nullptr; }
+void MeetingManager::meetingBeFinished(QString meetingId)
+{
+    AccountManager *accounts = AccountManager::getInstance();
+    MeetingModelBase *current = accounts->meetingModel();
+    if (!meetingId.isEmpty() && current && current->account() == m_account &&
+        current->meetingId() == meetingId)
+        accounts->setMeetingModel(nullptr);
+    accounts->meetingBeFinished(m_account ? m_account->accountId() : 0, meetingId);
+}
 
-void MeetingManager::meetingBeFinished(QString) {}
+void MeetingManager::clearData(bool)
+{
+    // Take everything out first: handlers of meetingListChanged may call back into the registry.
+    const QList<QPointer<MeetingList>> retired = std::exchange(m_retiredLists, {});
+    for (const QPointer<MeetingList> &list : retired)
+        delete list.data();
+    const QHash<QString, MeetingList *> lists = std::exchange(m_lists, {});
+    for (MeetingList *list : lists)
+        deleteMeetingList(list);
+}
 
-void MeetingManager::clearData(bool) {}
+void MeetingManager::updateMeeting(QString dialogId, MeetingInfo meeting, int updateFrom)
+{
+    if (updateFrom < MeetingList::CREATE_MEETING || updateFrom > MeetingList::NEW_MEETING) {
+        qCWarning(lcMeeting) << "meeting record with unknown origin" << updateFrom;
+        return;
+    }
+    meetingList(dialogId, true)->updateMeeting(meeting, MeetingList::UpdateFrom(updateFrom), false);
+}
 
-void MeetingManager::updateMeeting(QString, MeetingInfo, int) {}
+void MeetingManager::updateMeeting(QString dialogId, im::Meeting meeting, QString mediaServerUrl,
+                                   bool join)
+{
+    if (MeetingList *list = meetingList(dialogId, false))
+        list->updateMeeting(meeting, mediaServerUrl, join);
+}
 
-void MeetingManager::updateMeeting(QString, im::Meeting, QString, bool) {}
+void MeetingManager::setMeetings(QString dialogId, MeetingInfoHash meetingInfos)
+{
+    if (!meetingInfos.isEmpty()) {
+        meetingList(dialogId, true)->setMeetings(meetingInfos);
+        return;
+    }
+    deleteMeetingList(m_lists.take(dialogId));
+}
 
-void MeetingManager::setMeetings(QString, MeetingInfoHash) {}
+void MeetingManager::deletePendingAttendees(QString meetingId, QVariantList userIds)
+{
+    m_serviceCmd->deletePendingAttendees(meetingId, userIds);
+}
 
-void MeetingManager::deletePendingAttendees(QString, QVariantList) {}
+void MeetingManager::rateMeeting(QString meetingId, int score, int connectingIssues,
+                                 int audioIssues, int videoIssues, QString comment)
+{
+    m_serviceCmd->rateMeeting(meetingId, score, connectingIssues, audioIssues, videoIssues,
+                              comment);
+}
 
-void MeetingManager::rateMeeting(QString, int, int, int, int, QString) {}
+void MeetingManager::cancelCall(QString clientId, QString dialogId)
+{
+    m_serviceCmd->cancelCall(clientId, dialogId);
+}
 
-void MeetingManager::cancelCall(QString, QString) {}
+void MeetingManager::createMeeting(QString dialogId, qint64 targetId)
+{
+    createMeetings(dialogId)->createMeeting(targetId);
+}
 
-void MeetingManager::createMeeting(QString, qint64) {}
+MeetingList *MeetingManager::createMeetings(const QString &dialogId)
+{
+    auto *list = new MeetingList(dialogId, m_account);
+    m_retiredLists.removeIf([](const QPointer<MeetingList> &l) { return l.isNull(); });
+    if (MeetingList *old = m_lists.value(dialogId))
+        m_retiredLists.append(old);
+    m_lists.insert(dialogId, list);
+    emit meetingListChanged(list->dialogId(), list);
+    return list;
+}
 
-MeetingList *MeetingManager::createMeetings(const QString &) { return nullptr; }
-
-void MeetingManager::deleteMeetingList(MeetingList *) {}
+void MeetingManager::deleteMeetingList(MeetingList *list)
+{
+    if (!list)
+        return;
+    emit meetingListChanged(list->dialogId(), nullptr);
+    delete list;
+}

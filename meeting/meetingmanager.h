@@ -3,6 +3,7 @@
 #include "modelbase.h"
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QVariantList>
 
 class AccountBase;
@@ -67,4 +68,6 @@ private:
     AccountBase *m_account = nullptr;
     MeetingLinkList *m_linkList = nullptr;
     int m_meetingCapacity = 0;
+    // Lists that createMeeting replaced: still alive for whoever shows them, gone with clearData.
+    QList<QPointer<MeetingList>> m_retiredLists;
 };

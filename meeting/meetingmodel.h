@@ -3,8 +3,10 @@
 #include "meetingmodelbase.h"
 #include "whiteboard.pb.h"
 #include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QScreen>
+#include <QSet>
 #include <QSize>
 #include <QStringList>
 #include <QThread>
@@ -16,6 +18,7 @@
 class AccountBase;
 class MeetingAttendeeList;
 class MeetingAttendeeUser;
+class MeetingServiceCmd;
 class QImage;
 namespace im {
 class Meeting;
@@ -23,6 +26,7 @@ class Meeting;
 namespace qtwebrtc {
 class Broadcaster;
 }
+struct RoomAttendee;
 struct RoomInfo;
 
 // One group meeting or private call. Drives the media engine on a thread of its own: every
@@ -235,12 +239,23 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class MeetingModelTest;
+    friend class RoomInfoBench;
+
     // Core and engine (meetingmodel.cpp).
+    void createLists();
     void init();
     void setUserId();
     void refreshDerivedLists();
+    void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
+    static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
+    void announceMeetingRecord(const QString &oldNonce);
+    void checkApplicationRefused(bool ownIdListed);
+    MeetingServiceCmd *serviceCmd() const;
     void startEngine();
+    void connectEngine();
     void stopEngineThread();
+    void killMeetingTimer();
     void post(std::function<void(qtwebrtc::Broadcaster *)> call);
     void startMeetingTimer();
     void setHostUid(qint64 uid);
@@ -261,6 +276,10 @@ private:
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
     void applyShareFromRoom(qint64 uid, const RoomInfo &room, int index);
+    void applyRoomSettings(const RoomInfo &room);
+    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
+    void applyOtherEntry(const RoomAttendee &entry);
+    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.
     void setWhoRSpeaking(const QList<QString> &list);
@@ -275,6 +294,8 @@ private:
 
     // Meeting log.
     QString logFileName() const;
+    bool openLogFile();
+    void reportLogFailure();
 
     MeetingInfo m_info;
     qtwebrtc::Broadcaster *m_broadcaster = nullptr;
@@ -286,7 +307,8 @@ private:
     bool m_canUnmuteAudio = true;
     bool m_isHost = false;
     bool m_webSocketConnected = false;
-    QList<QString> m_speakingList;
+    // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
+    QHash<QString, quint64> m_speakingList;
     QList<QString> m_whoRSpeaking;
     bool m_muteAllAudio = false;
     AccountBase *m_account = nullptr;
@@ -319,8 +341,20 @@ private:
     QFile m_logFile;
 
     // Members added by the engine-event and media code.
+    quint64 m_speakingSeq = 0;
+    MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
+    MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
+    void dropAttendee(qint64 uid, const QString &shareId);
+    friend class MediaControlTest;
 
     // Members added by the speaking and share code.
+    MeetingAttendeeUser *videoUser(qint64 uid) const;
+    void refreshActiveList();
+    // False when the states were already in place or the attendee went away.
+    bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
+    void keepUserJoin(im::whiteboard::TransferData *data);
+    void postToEngine(im::whiteboard::TransferData *data);
 
     // Members added by the ringing and log code.
+    bool m_logFailureReported = false;
 };

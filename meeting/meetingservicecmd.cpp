@@ -1,34 +1,364 @@
 #include "meetingservicecmd.h"
+#include "accountbase.h"
+#include "accountmanager.h"
 #include "meeting.pb.h"
+#include "meetingdefines.h"
+#include "meetinglinkitem.h"
+#include "meetinglinklist.h"
+#include "meetingmanager.h"
+#include "settings.h"
+#include <QDebug>
+#include <QPointer>
 
-// Placeholder: filled in by its own change.
+namespace {
+
+// Reported when a success answer does not carry the message it must carry. -1 already marks
+// the joining link of the list answer, so a malformed answer gets a code of its own.
+constexpr int kMalformedAnswer = -2;
+
+QByteArray serialize(const google::protobuf::MessageLite &request)
+{
+    const size_t size = request.ByteSizeLong();
+    QByteArray buffer(qsizetype(size), Qt::Uninitialized);
+    if (!request.SerializeToArray(buffer.data(), int(buffer.size())))
+        qDebug() << "=====Serialize proto buffer failed";
+    return buffer;
+}
+
+template <typename Message> bool parseAnswer(Message &out, const QByteArray &body, int commandId)
+{
+    if (out.ParseFromArray(body.constData(), int(body.size())))
+        return true;
+    qCWarning(lcMeeting) << "unreadable answer to command" << commandId;
+    return false;
+}
+
+QString fromStd(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+void reportError(int code, const QString &text, int commandId)
+{
+    AccountManager::getInstance()->error(code, text, commandId);
+}
+
+// The manager of an account that may have dropped it while the answer was on its way.
+MeetingManager *managerOf(const QPointer<AccountBase> &account)
+{
+    return account ? account->meetingManager() : nullptr;
+}
+
+AccountBase *accountOf(MeetingManager *manager)
+{
+    return manager ? manager->account() : nullptr;
+}
+
+} // namespace
 
 MeetingServiceCmd::MeetingServiceCmd(MeetingManager *manager) : m_manager(manager) {}
 
-QVariantMap MeetingServiceCmd::createMeeting(const im::Message &, const QString &) { return {}; }
+QVariantMap MeetingServiceCmd::createMeeting(const im::Message &message, const QString &text)
+{
+    AccountBase *account = accountOf(m_manager);
+    m_clientId = fromStd(message.client_id());
+    if (!account)
+        return {};
+    im::meeting::CreateMeetingReq req;
+    *req.mutable_invite_message() = message;
+    req.set_text(text.toStdString());
+    req.set_stand_routing(AppSettingModel::instance()->useStandRouting());
+    return account->sendSyncRequest(CreateMeeting, serialize(req));
+}
 
-void MeetingServiceCmd::inviteUser(const QString &, const QString &, const QVariantList &) {}
+void MeetingServiceCmd::inviteUser(const QString &meetingId, const QString &dialogId,
+                                   const QVariantList &userIds)
+{
+    im::meeting::MeetingInviteReq req;
+    req.set_meeting_id(meetingId.toStdString());
+    for (const QVariant &id : userIds)
+        req.add_targets(id.toInt());
+    inviteUser(req, dialogId);
+}
 
-void MeetingServiceCmd::inviteUser(const im::meeting::MeetingInviteReq &, const QString &) {}
+void MeetingServiceCmd::inviteUser(const im::meeting::MeetingInviteReq &req,
+                                   const QString &dialogId)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    const QString meetingId = fromStd(req.meeting_id());
+    auto answer = [account = QPointer<AccountBase>(account), dialogId,
+                   meetingId](int code, const QByteArray &body) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        if (code == 23201) {
+            emit manager->inviteMeetingMissKeys(body, dialogId, meetingId);
+            return;
+        }
+        if (code != 0) {
+            reportError(code, qtTrId("ab_meeting_invite_fail"), InviteUser);
+            return;
+        }
+        im::meeting::MeetingInviteResp resp;
+        if (!parseAnswer(resp, body, InviteUser)) {
+            reportError(kMalformedAnswer, qtTrId("ab_meeting_invite_fail"), InviteUser);
+            return;
+        }
+        reportError(0,
+                    resp.succ_members_size() == 0 ? qtTrId("ab_meeting_invite_fail")
+                                                  : qtTrId("ab_meeting_invite_ok"),
+                    InviteUser);
+    };
+    account->sendRequest(InviteUser, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::rejectMeeting(const QString &, int) {}
+void MeetingServiceCmd::rejectMeeting(const QString &meetingId, int reason)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::RejectMeetingReq req;
+    req.set_meeting_id(meetingId.toStdString());
+    req.set_reason(reason);
+    account->sendRequest(RejectMeeting, serialize(req), {}, false, {});
+}
 
-void MeetingServiceCmd::cancelCall(const QString &, const QString &) {}
+void MeetingServiceCmd::cancelCall(const QString &clientId, const QString &dialogId)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::RejectMeetingReq req;
+    req.set_dialog_id(dialogId.toStdString());
+    req.set_client_id((clientId.isEmpty() ? m_clientId : clientId).toStdString());
+    account->sendRequest(RejectMeeting, serialize(req), {}, false, {});
+}
 
-void MeetingServiceCmd::joinMeeting(const QString &, const QString &, bool) {}
+void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &nonce, bool join)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::JoinMeetingReq req;
+    req.set_meeting_id(meetingId.toStdString());
+    req.set_nonce(nonce.toStdString());
+    req.set_stand_routing(AppSettingModel::instance()->useStandRouting());
+    auto answer = [account = QPointer<AccountBase>(account), meetingId,
+                   join](int code, const QByteArray &body) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        im::meeting::JoinMeetingResp resp;
+        // Without its meeting the answer cannot be routed to a list: the join has failed.
+        const bool ok = code == 0 && parseAnswer(resp, body, JoinMeeting) && resp.has_meeting();
+        if (code == 0 && !ok)
+            qCWarning(lcMeeting) << "join answer without a meeting";
+        if (!ok) {
+            if (join)
+                AccountManager::getInstance()->joinMeetingFinished(false, nullptr, meetingId);
+            return;
+        }
+        manager->updateMeeting(fromStd(resp.meeting().dialog_id()), resp.meeting(),
+                               fromStd(resp.media_server_url()), join);
+    };
+    account->sendRequest(JoinMeeting, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &, const QString &) {}
+void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QString &name)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::CreateOrUpdateMeetingLinkReq req;
+    req.mutable_meeting_link()->set_id(id.toStdString());
+    req.mutable_meeting_link()->set_name(name.toStdString());
+    auto answer = [account = QPointer<AccountBase>(account), id](int code, const QByteArray &body) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        im::meeting::CreateOrUpdateMeetingLinkResp resp;
+        if (code == 0) {
+            if (parseAnswer(resp, body, CreateOrUpdateLink) && !resp.meeting_link().id().empty()) {
+                manager->meetingLinkList()->setMeetingLink(resp.meeting_link());
+                return;
+            }
+            qCWarning(lcMeeting) << "link answer without a link";
+            code = kMalformedAnswer;
+        }
+        QString text;
+        if (code == 28101)
+            text = qtTrId("create_meeting_link_exceed");
+        else if (!id.isEmpty())
+            text = qtTrId("update_meeting_link_failed").arg(id);
+        else
+            text = qtTrId("create_meeting_link_failed");
+        reportError(code, text, CreateOrUpdateLink);
+    };
+    account->sendRequest(CreateOrUpdateLink, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::listMeetingLinks() {}
+void MeetingServiceCmd::listMeetingLinks()
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    auto answer = [account = QPointer<AccountBase>(account)](int code, const QByteArray &body) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        im::meeting::ListMeetingLinksResp resp;
+        if (code == 0 && !parseAnswer(resp, body, ListLinks))
+            code = kMalformedAnswer;
+        if (code != 0) {
+            reportError(code, qtTrId("general_loading_failed"), ListLinks);
+            return;
+        }
+        MeetingLinkList *links = manager->meetingLinkList();
+        links->setMeetingLinks(resp);
+        if (!resp.joining_link().id().empty())
+            links->setJoiningMeetingLink(links->createMeetingLinkItemPtr(resp.joining_link()), -1);
+    };
+    account->sendRequest(ListLinks, QByteArray(), answer, false, {});
+}
 
-void MeetingServiceCmd::deleteMeetingLink(const QString &, bool) {}
+void MeetingServiceCmd::deleteMeetingLink(const QString &id, bool flag)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::DeleteMeetingLinkReq req;
+    req.mutable_meeting_link()->set_id(id.toStdString());
+    req.set_flag(flag);
+    auto answer = [account = QPointer<AccountBase>(account), id](int code, const QByteArray &) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        if (code == 0)
+            manager->meetingLinkList()->deleteMeetingLink(id);
+        else
+            reportError(code, qtTrId("delete_meeting_link_failed").arg(id), DeleteLink);
+    };
+    account->sendRequest(DeleteLink, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::getMeetingLink(const QString &, const QString &, const QString &, LinkDone) {}
+void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
+                                       const QString &token, LinkDone done)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::GetMeetingLinkReq req;
+    im::MeetingLink *link = req.mutable_meeting_link();
+    link->set_id(id.toStdString());
+    link->set_password(password.toStdString());
+    link->set_token(token.toStdString());
+    auto answer = [account = QPointer<AccountBase>(account), password, token,
+                   done = std::move(done)](int code, const QByteArray &body) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        QSharedPointer<MeetingLinkItem> item;
+        im::meeting::GetMeetingLinkResp resp;
+        if (code == 0 && (!parseAnswer(resp, body, GetLink) || resp.meeting_link().id().empty())) {
+            qCWarning(lcMeeting) << "link answer without a link";
+            code = kMalformedAnswer;
+        }
+        if (code == 0) {
+            im::MeetingLink copy = resp.meeting_link();
+            if (copy.status() == 0 && qint64(copy.owner_id()) != account->accountId()) {
+                code = 28501;
+            } else {
+                copy.set_password(password.toStdString());
+                copy.set_token(token.toStdString());
+                item = manager->meetingLinkList()->createMeetingLinkItemPtr(copy);
+            }
+        }
+        if (done)
+            done(code, item);
+    };
+    account->sendRequest(GetLink, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::getMeetingLink(const QString &, const QString &, const QString &, const QString &) {}
+void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
+                                       const QString &token, const QString &dialogId)
+{
+    QPointer<AccountBase> account = accountOf(m_manager);
+    getMeetingLink(id, password, token,
+                   [account, id, dialogId](int code, const QSharedPointer<MeetingLinkItem> &item) {
+                       QString text;
+                       if (code == 404 || code == 28501)
+                           text = qtTrId("no_active_meeting");
+                       else if (code != 0 && code != MeetingDefines::INVALID_PASSWORD)
+                           text = qtTrId("get_meeting_link_failed").arg(id);
+                       QPointer<MeetingManager> manager = managerOf(account);
+                       if (!manager)
+                           return;
+                       manager->meetingLinkList()->setJoiningMeetingLink(item, code);
+                       if (manager && !text.isEmpty())
+                           emit manager->cmdError(code, text, dialogId);
+                   });
+}
 
-void MeetingServiceCmd::joinMeetingByLink(const QString &, const QString &, const QString &, bool) {}
+void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &password,
+                                          const QString &token, bool cancel)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::JoinMeetingByLinkReq req;
+    im::MeetingLink *link = req.mutable_meeting_link();
+    link->set_id(id.toStdString());
+    link->set_password(password.toStdString());
+    link->set_token(token.toStdString());
+    req.set_cancel(cancel);
+    auto answer = [account = QPointer<AccountBase>(account), id, cancel](int code,
+                                                                         const QByteArray &) {
+        MeetingManager *manager = managerOf(account);
+        if (!manager)
+            return;
+        // A failed withdrawal leaves the application standing; a failed one leaves none.
+        const bool ok = code == 0;
+        const int state = (ok != cancel) ? MeetingLinkItem::APPLIED : MeetingLinkItem::NOT_APPLIED;
+        manager->meetingLinkList()->setJoiningMeetingLinkState(id, state);
+        if (!ok)
+            reportError(
+                code,
+                cancel ? qtTrId("general_fail") : qtTrId("join_meeting_by_link_failed").arg(id), 0);
+    };
+    account->sendRequest(JoinByLink, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::deletePendingAttendees(const QString &, const QVariantList &) {}
+void MeetingServiceCmd::deletePendingAttendees(const QString &meetingId,
+                                               const QVariantList &userIds)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::DeletePendingAttendeesReq req;
+    req.set_meeting_id(meetingId.toStdString());
+    for (const QVariant &id : userIds)
+        req.add_user_ids(id.toInt());
+    auto answer = [account = QPointer<AccountBase>(account)](int code, const QByteArray &) {
+        if (code != 0 && managerOf(account))
+            reportError(code, qtTrId("operation_failed"), 0);
+    };
+    account->sendRequest(DeletePendingAttendees, serialize(req), answer, false, {});
+}
 
-void MeetingServiceCmd::rateMeeting(const QString &, int, int, int, int, const QString &) {}
+void MeetingServiceCmd::rateMeeting(const QString &meetingId, int score, int connectingIssues,
+                                    int audioIssues, int videoIssues, const QString &comment)
+{
+    AccountBase *account = accountOf(m_manager);
+    if (!account)
+        return;
+    im::meeting::RateMeetingReq req;
+    req.set_meeting_id(meetingId.toStdString());
+    req.set_comment(comment.toStdString());
+    req.set_score(score);
+    req.set_connecting_issues(connectingIssues);
+    req.set_audio_issues(audioIssues);
+    req.set_video_issues(videoIssues);
+    account->sendRequest(RateMeeting, serialize(req), {}, false, {});
+}

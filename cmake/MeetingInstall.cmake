@@ -1,0 +1,26 @@
+# Installs the module, its public headers, the im messages and the reference host and engine,
+# with a CMake package (find_package(ImMeeting CONFIG)) and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+foreach(lib improto imhost qtwebrtc)
+    set_target_properties(${lib} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+endforeach()
+
+install(TARGETS meeting imhost qtwebrtc improto
+    EXPORT ImMeetingTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(MEETING_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ImMeeting)
+install(EXPORT ImMeetingTargets NAMESPACE ImMeeting:: DESTINATION ${MEETING_CMAKE_DIR})
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ImMeetingConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/ImMeetingConfig.cmake INSTALL_DESTINATION ${MEETING_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/ImMeetingConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/ImMeetingConfig.cmake
+    ${PROJECT_BINARY_DIR}/ImMeetingConfigVersion.cmake DESTINATION ${MEETING_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/immeeting.pc.in ${PROJECT_BINARY_DIR}/immeeting.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/immeeting.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,113 @@
+#include "directoryfixture.h"
+#include <QPointer>
+#include <QTest>
+
+using namespace directorytest;
+
+namespace {
+
+class FakeMeeting : public MeetingModelBase
+{
+public:
+    FakeMeeting(const QString &id, AccountBase *account) : m_id(id), m_account(account) {}
+    QString meetingId() override { return m_id; }
+    QString dialogId() override { return {}; }
+    int state() const override { return 0; }
+    AccountBase *account() const override { return m_account; }
+
+private:
+    QString m_id;
+    AccountBase *m_account;
+};
+
+} // namespace
+
+class TestMeetingManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void registry();
+    void createMeetingReplacesTheList();
+    void meetingBeFinished_data();
+    void meetingBeFinished();
+};
+
+void TestMeetingManager::registry()
+{
+    Fixture f;
+    const QString d1 = QStringLiteral("d1");
+    QVERIFY(!f.manager->meetingList(d1, false));
+    QPointer<MeetingList> list = f.manager->meetingList(d1, true);
+    QCOMPARE(f.manager->meetingList(d1, true), list.data());
+    f.name(list, "list");
+    QCOMPARE(f.take(), QStringLiteral("meetingListChanged(d1,list)"));
+
+    // The server's form never creates a list; the host's record does, unless its origin is bogus.
+    f.manager->updateMeeting(QStringLiteral("d2"), im::Meeting(), QString(), true);
+    f.manager->updateMeeting(QStringLiteral("d3"), MeetingInfo(), MeetingList::UPDATE_MEETING);
+    f.manager->updateMeeting(QStringLiteral("d4"), MeetingInfo(), 9);
+    f.manager->setMeetings(QStringLiteral("d5"), {});
+    f.manager->setMeetings(d1, {});
+    QCOMPARE(f.take(), QStringLiteral("meetingListChanged(d3,ptr) meetingListChanged(d1,null)"));
+    QVERIFY(!list);
+    QVERIFY(!f.manager->meetingList(d1, false));
+}
+
+void TestMeetingManager::createMeetingReplacesTheList()
+{
+    Fixture f;
+    const QString d1 = QStringLiteral("d1");
+    f.manager->createMeeting(d1, 500);
+    QPointer<MeetingList> first = f.manager->meetingList(d1, false);
+    f.manager->createMeeting(d1, 500);
+    QPointer<MeetingList> second = f.manager->meetingList(d1, false);
+    QVERIFY(first && second && first != second);
+    f.name(first, "first");
+    f.name(second, "second");
+    f.name(first->getMeetingModel(d1), "call1");
+    f.name(second->getMeetingModel(d1), "call2");
+    QCOMPARE(f.take(), QStringLiteral("meetingListChanged(d1,first) setMeetingModel(call1) "
+                                      "meetingListChanged(d1,second) setMeetingModel(call2)"));
+
+    // The replaced list lives on for whoever still shows it, until the account's data goes.
+    f.manager->clearData(false);
+    QVERIFY(!first && !second);
+    QVERIFY(f.take().contains(QStringLiteral("meetingListChanged(d1,null)")));
+    f.manager->clearData(false);
+    QCOMPARE(f.take(), QString());
+}
+
+void TestMeetingManager::meetingBeFinished_data()
+{
+    QTest::addColumn<QString>("finished");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("sameAccount");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("the current meeting")
+        << "m1"
+        << "m1" << true << "setMeetingModel(null) meetingBeFinished(100,m1)";
+    QTest::newRow("another meeting") << "m1"
+                                     << "m2" << true << "meetingBeFinished(100,m1)";
+    QTest::newRow("another account's") << "m1"
+                                       << "m1" << false << "meetingBeFinished(100,m1)";
+    QTest::newRow("no meeting id") << ""
+                                   << "" << true << "meetingBeFinished(100,)";
+}
+
+void TestMeetingManager::meetingBeFinished()
+{
+    QFETCH(QString, finished);
+    QFETCH(QString, current);
+    QFETCH(bool, sameAccount);
+    QFETCH(QString, outcome);
+    Fixture f;
+    AccountBase other(200, 1);
+    FakeMeeting model(current, sameAccount ? f.account.get() : &other);
+    AccountManager::getInstance()->setMeetingModel(&model);
+    f.take();
+    f.manager->meetingBeFinished(finished);
+    QCOMPARE(f.take(), outcome);
+}
+
+QTEST_MAIN(TestMeetingManager)
+#include "tst_meetingmanager.moc"
