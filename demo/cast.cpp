@@ -12,7 +12,7 @@ Cast::Cast()
         {1006, QStringLiteral("Lea Novak"), QColor(0xa05195), true},
         {1007, QStringLiteral("Ravi Iyer"), QColor(0xf08a4b), true},
         // Not in any conversation: asks to join through a meeting link.
-        {1008, QStringLiteral("Elif Demir"), QColor(0x5c7aff), false},
+        {1008, QStringLiteral("Elif Demir"), QColor(0xec4899), false},
     };
     m_conversations = {
         {QStringLiteral("grp-design"),

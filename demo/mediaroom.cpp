@@ -758,9 +758,15 @@ void MediaRoom::tickAudio()
     };
     QList<Report> reports;
     const qint64 t = m_clock.elapsed();
+    QSet<qint64> audible;
     for (const Member &m : std::as_const(m_members)) {
-        if (m.state != State::Active || m.muteAudio != 0)
+        if (m.state != State::Active || m.muteAudio != 0) {
+            // A microphone that just closed falls silent rather than freezing mid-word.
+            if (m_audible.contains(m.id))
+                reports.append({m.id, 0.0, 0.0, QVariantList(8, QVariant(0.0))});
             continue;
+        }
+        audible.insert(m.id);
         const bool talking = m.id == m_talker && (m_floor == 0 || m_floor == m.id);
         double peak = 4 + m_rng.bounded(9.0);
         // Speech has short gaps between words.
@@ -771,6 +777,7 @@ void MediaRoom::tickAudio()
             levels.append(qMax(0.0, peak * (0.55 + 0.45 * qSin(i * 0.8 + t / 90.0))));
         reports.append({m.id, peak * 0.7, peak, levels});
     }
+    m_audible = audible;
     emitEngine([reports](Broadcaster *b) {
         for (const Report &r : reports)
             emit b->sigNotifyDecibel(r.uid, qtwebrtc::CONSUMER_VIDEO, r.average, r.peak, r.levels);

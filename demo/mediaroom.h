@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTimer>
 #include <functional>
 
@@ -136,4 +137,6 @@ private:
         int planned = 0;         // strokes of the owner's sketch drawn so far
     };
     QHash<QString, Board> m_boards;
+    // Members whose audio was reported last tick; a muted one gets one silent report.
+    QSet<qint64> m_audible;
 };

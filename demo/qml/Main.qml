@@ -5,8 +5,8 @@ import MeetingDemo 1.0
 
 ApplicationWindow {
     id: root
-    width: 1360
-    height: 820
+    width: 1600
+    height: 900
     visible: true
     color: Theme.bg
     title: qsTr("Meetings — demo client")

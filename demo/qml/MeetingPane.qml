@@ -102,7 +102,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 anchors.right: parent.right; anchors.rightMargin: 12
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
-                text: pane.meeting ? qsTr("%1 in the call · %2 calling").arg(pane.cameraCount).arg(pane.meeting.callingAttendeeList.count) : ""
+                text: pane.meeting ? qsTr("%1 in the call · %2 not joined").arg(pane.cameraCount).arg(pane.meeting.callingAttendeeList.count) : ""
             }
         }
 
@@ -114,7 +114,19 @@ Rectangle {
 
             // A share takes the stage; the cameras move to a strip beside it.
             readonly property bool sharing: pane.shareUser !== null
-            readonly property real stripWidth: sharing ? Math.min(360, width * 0.34) : 0
+            // Beside a share the cameras take a strip just wide enough for their tiles.
+            readonly property real stripWidth: {
+                if (!sharing)
+                    return 0
+                var n = Math.max(1, pane.cameraCount)
+                var best = 0
+                for (var cols = 1; cols <= 2; ++cols) {
+                    var rows = Math.ceil(n / cols)
+                    var tile = Math.min(width * 0.17, (height - (rows - 1) * 10) / rows * 16 / 9)
+                    best = Math.max(best, cols * tile + (cols - 1) * 10)
+                }
+                return best
+            }
 
             // The share keeps its own 16:9 shape, top-aligned.
             VideoTile {

@@ -17,7 +17,8 @@ Rectangle {
     readonly property var uid: contact ? contact.uid : -1
     readonly property bool showsVideo: user !== null && kind !== MeetingDefines.WHITEBOARD
                                        && user.muteVideo === 0 && !user.muteVideoLocal
-    readonly property bool speaking: user !== null && user.isSpeaking && kind === MeetingDefines.VIDEO
+    readonly property bool speaking: user !== null && user.isSpeaking && user.muteVoice === 0
+                                     && kind === MeetingDefines.VIDEO
     readonly property color personColour: demo.colourOf(uid)
 
     radius: compact ? 8 : 12
