@@ -1,92 +1,1136 @@
 #include "meetingattendeelist.h"
+#include "accountbase.h"
+#include "contactbase.h"
 #include "meetingattendeeuser.h"
+#include "videosink.h"
+#include <QJSEngine>
+#include <algorithm>
+#include <array>
+#include <vector>
 
-// Placeholder: filled in by its own change.
+using namespace MeetingDefines;
 
-MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent) : QAbstractListModel(parent), m_account(account) {}
+namespace {
 
-MeetingAttendeeList::~MeetingAttendeeList() {}
+// The fields operator== looks at; hashing them turns "find the equal row" into one look-up.
+struct RowKey
+{
+    qint64 inviterId;
+    qint64 userId;
+    int deviceId;
+    const MeetingAttendeeUser *user;
 
-int MeetingAttendeeList::rowCount(const QModelIndex &) const { return count(); }
+    bool operator==(const RowKey &o) const
+    {
+        return inviterId == o.inviterId && userId == o.userId && deviceId == o.deviceId &&
+               user == o.user;
+    }
+};
 
-QVariant MeetingAttendeeList::data(const QModelIndex &, int) const { return {}; }
+size_t qHash(const RowKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.inviterId, k.userId, k.deviceId, k.user);
+}
 
-QHash<int, QByteArray> MeetingAttendeeList::roleNames() const { return m_roleNames; }
+RowKey keyOf(const MeetingAttendee &a)
+{
+    return {a.inviterId, a.userId, a.deviceId, a.user};
+}
 
-bool MeetingAttendeeList::existAttendee(qint64) const { return false; }
+bool sameRecord(const MeetingAttendee &a, const MeetingAttendee &b)
+{
+    return a == b && a.status == b.status && a.role == b.role && a.inviter == b.inviter;
+}
 
-bool MeetingAttendeeList::getAttendee(qint64, MeetingDefines::AttendeeType, MeetingAttendee &) const { return false; }
+// Counts, per original row index, the rows that are still waiting for their place.
+class PendingRows
+{
+public:
+    explicit PendingRows(int n) : m_tree(size_t(n) + 1, 0)
+    {
+        for (int i = 1; i <= n; ++i) {
+            m_tree[size_t(i)] += 1;
+            const int up = i + (i & -i);
+            if (up <= n)
+                m_tree[size_t(up)] += m_tree[size_t(i)];
+        }
+    }
+    void take(int row)
+    {
+        for (int i = row + 1; i < int(m_tree.size()); i += i & -i)
+            --m_tree[size_t(i)];
+    }
+    int before(int row) const
+    {
+        int sum = 0;
+        for (int i = row; i > 0; i -= i & -i)
+            sum += m_tree[size_t(i)];
+        return sum;
+    }
 
-int MeetingAttendeeList::getAttendeeIndex(qint64, MeetingDefines::AttendeeType) const { return -1; }
+private:
+    std::vector<int> m_tree;
+};
 
-bool MeetingAttendeeList::isAttendeeInviter(qint64, qint64) const { return false; }
+// A user listed twice keeps the first place and takes the later values, as a later record
+// for a known attendee does.
+void mergeRecord(MeetingAttendee &kept, const MeetingAttendee &later)
+{
+    MeetingAttendeeUser *user = kept.user;
+    QSharedPointer<ContactBase> inviter = kept.inviter;
+    kept = later;
+    if (user)
+        kept.user = user;
+    if (inviter)
+        kept.inviter = inviter;
+}
 
-QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const { return {}; }
+QList<MeetingAttendee> mergedByUser(const QList<MeetingAttendee> &list)
+{
+    QList<MeetingAttendee> rows;
+    rows.reserve(list.size());
+    QHash<qint64, int> rowOfUser;
+    rowOfUser.reserve(list.size());
+    for (const MeetingAttendee &a : list) {
+        const auto it = rowOfUser.constFind(a.userId);
+        if (it != rowOfUser.cend()) {
+            mergeRecord(rows[*it], a);
+            continue;
+        }
+        rowOfUser.insert(a.userId, int(rows.size()));
+        rows.append(a);
+    }
+    return rows;
+}
 
-QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const { return {}; }
+QSharedPointer<ContactBase> memberContact(GroupMemberModel *members, qint64 uid)
+{
+    if (!members)
+        return {};
+    QSharedPointer<ContactBase> contact = members->getMemberByUid(uid, false, false, QString());
+    if (!contact)
+        contact = members->getMemberByUid(uid, true, false, QString());
+    return contact;
+}
 
-void MeetingAttendeeList::appendAttendee(const MeetingAttendee &) {}
+// QList::move rotates by swapping; shifting each record once is several times cheaper.
+void shiftRow(QList<MeetingAttendee> &rows, int from, int to)
+{
+    MeetingAttendee *const b = rows.data();
+    MeetingAttendee moving = b[from];
+    if (from < to)
+        std::copy(b + from + 1, b + to + 1, b + from);
+    else
+        std::copy_backward(b + to, b + from, b + from + 1);
+    b[to] = moving;
+}
 
-void MeetingAttendeeList::appendAttendee(const QList<MeetingAttendee> &, bool) {}
+bool isActiveLike(int status)
+{
+    return status == ACTIVE || status == CONNECTING;
+}
 
-QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &, bool &added) { added = false; return {}; }
+} // namespace
 
-void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &) {}
+MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
+    : QAbstractListModel(parent), m_account(account)
+{
+    m_roleNames = {{USER_ROLE, QByteArrayLiteral("user")},
+                   {INVITER_ROLE, QByteArrayLiteral("inviter")},
+                   {STATUS_ROLE, QByteArrayLiteral("status")},
+                   {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
 
-void MeetingAttendeeList::updateAttendeeUser(MeetingAttendee &) {}
+MeetingAttendeeList::~MeetingAttendeeList()
+{
+    emit startDestroy();
+}
 
-void MeetingAttendeeList::updateAttendee(const QList<qint64> &, bool) {}
+int MeetingAttendeeList::rowCount(const QModelIndex &) const
+{
+    return count();
+}
 
-void MeetingAttendeeList::removeAttendee(qint64, bool, const QString &) {}
+QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
+{
+    if (index.row() < 0 || index.column() < 0 || index.model() != this || index.row() >= count())
+        return {};
+    const MeetingAttendee &a = m_rows.at(index.row());
+    MeetingAttendeeUser *user = alive(a);
+    switch (role) {
+    case USER_ROLE:
+        return QVariant::fromValue(user);
+    case INVITER_ROLE:
+        return QVariant::fromValue(a.inviter);
+    case STATUS_ROLE:
+        return a.status;
+    default:
+        return QVariantMap{
+            {QStringLiteral("inviterId"), QVariant::fromValue<qlonglong>(a.inviterId)},
+            {QStringLiteral("userId"), QVariant::fromValue<qlonglong>(a.userId)},
+            {QStringLiteral("deviceId"), a.deviceId},
+            {QStringLiteral("status"), a.status},
+            {QStringLiteral("inviter"), QVariant::fromValue(a.inviter)},
+            {QStringLiteral("user"), QVariant::fromValue(user)},
+            {QStringLiteral("role"), a.role}};
+    }
+}
 
-void MeetingAttendeeList::clearAttendee(bool) {}
+QHash<int, QByteArray> MeetingAttendeeList::roleNames() const
+{
+    return m_roleNames;
+}
 
-void MeetingAttendeeList::sortAttendee() {}
+// ---- live objects ----
 
-void MeetingAttendeeList::sortAttendeeByStatus(qint64, int, int) {}
+template <typename T> T *MeetingAttendeeList::createLiveObject(qint64 uid)
+{
+    return new T(uid, this);
+}
 
-void MeetingAttendeeList::sortAttendeeByVideo(qint64, int, int, int) {}
+// A list deletes only what it created: other lists hold the same pointers.
+void MeetingAttendeeList::deleteLiveObject(const MeetingAttendee &a)
+{
+    MeetingAttendeeUser *user = alive(a);
+    if (user && user->parent() == this)
+        delete user;
+}
 
-bool MeetingAttendeeList::updateAttendee(qint64, int, int, int, int, int) { return false; }
+// Every list that holds a live object hears of its end, so that rows left pointing at it
+// until the next refresh are never dereferenced.
+void MeetingAttendeeList::hold(const MeetingAttendee &a)
+{
+    if (!a.user)
+        return;
+    m_dead.remove(a.user);
+    connect(a.user, &MeetingAttendeeUser::startDestroy, this,
+            &MeetingAttendeeList::forgetLiveObject, Qt::UniqueConnection);
+}
 
-void MeetingAttendeeList::updateAttendeesStatus(qint64, int) {}
+void MeetingAttendeeList::forgetLiveObject()
+{
+    const auto *user = static_cast<MeetingAttendeeUser *>(sender());
+    // Keep only what rows still point at, so that a list living as long as a meeting stays small.
+    if (m_dead.size() > count() + 64) {
+        QSet<const MeetingAttendeeUser *> held;
+        for (const MeetingAttendee &row : std::as_const(m_rows))
+            held.insert(row.user);
+        m_dead.removeIf(
+            [&held](decltype(m_dead)::iterator it) { return !held.contains(it.key()); });
+    }
+    m_dead.insert(user, user->type());
+}
 
-void MeetingAttendeeList::createShareAttendee(qint64, const QString &, MeetingDefines::AttendeeType, bool, int) {}
+MeetingAttendeeUser *MeetingAttendeeList::alive(const MeetingAttendee &a) const
+{
+    return m_dead.isEmpty() || !m_dead.contains(a.user) ? a.user : nullptr;
+}
 
-bool MeetingAttendeeList::updateShareAttendee(qint64, MeetingDefines::AttendeeType, bool, int) { return false; }
+int MeetingAttendeeList::typeOf(const MeetingAttendee &a) const
+{
+    if (MeetingAttendeeUser *user = alive(a))
+        return user->type();
+    return m_dead.value(a.user, VIDEO);
+}
 
-QList<MeetingAttendee> MeetingAttendeeList::search(const QString &) const { return {}; }
+// ---- look-ups ----
 
-void MeetingAttendeeList::setVideoSink(bool, qint64) {}
+bool MeetingAttendeeList::existAttendee(qint64 uid) const
+{
+    return m_video.contains(uid);
+}
 
-QObject *MeetingAttendeeList::getAttendeeInfoByIndex(int) const { return nullptr; }
+bool MeetingAttendeeList::getAttendee(qint64 uid, AttendeeType type, MeetingAttendee &out) const
+{
+    const auto video = m_video.constFind(uid);
+    if (video == m_video.cend())
+        return false;
+    if (type == VIDEO) {
+        out = *video;
+        return true;
+    }
+    const auto share = m_share.constFind(uid);
+    if (share == m_share.cend())
+        return false;
+    out = *share;
+    return true;
+}
 
-QObject *MeetingAttendeeList::getAttendeeInfoByUid(qlonglong, MeetingDefines::AttendeeType) const { return nullptr; }
+int MeetingAttendeeList::getAttendeeIndex(qint64 uid, AttendeeType type) const
+{
+    if (!m_video.contains(uid))
+        return -1;
+    return searchAttendee(type == VIDEO ? m_video.value(uid) : m_share.value(uid));
+}
 
-QObject *MeetingAttendeeList::attendeeSelfInviter() const { return nullptr; }
+bool MeetingAttendeeList::isAttendeeInviter(qint64 uid, qint64 inviterUid) const
+{
+    const auto it = m_video.constFind(uid);
+    return it != m_video.cend() && it->inviterId == inviterUid;
+}
 
-QObject *MeetingAttendeeList::getShareByShareId(const QString &) const { return nullptr; }
+QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
+{
+    QList<MeetingAttendee> out;
+    for (const MeetingAttendee &a : m_rows) {
+        if (isActiveLike(a.status))
+            out.append(a);
+    }
+    return out;
+}
 
-bool MeetingAttendeeList::speakersFull(int) const { return false; }
+QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const
+{
+    QList<MeetingAttendee> out;
+    for (const MeetingAttendee &a : m_rows) {
+        if (!isActiveLike(a.status))
+            out.append(a);
+    }
+    return out;
+}
 
-int MeetingAttendeeList::getSpeakerCount() const { return 0; }
+QObject *MeetingAttendeeList::getAttendeeInfoByIndex(int index) const
+{
+    return validRow(index) ? alive(m_rows.at(index)) : nullptr;
+}
 
-int MeetingAttendeeList::getRaiseHandCount(int) const { return 0; }
+QObject *MeetingAttendeeList::getAttendeeInfoByUid(qlonglong uid, AttendeeType type) const
+{
+    const QHash<qint64, MeetingAttendee> &table = type == VIDEO ? m_video : m_share;
+    const auto it = table.constFind(uid);
+    return it == table.cend() ? nullptr : alive(*it);
+}
 
-int MeetingAttendeeList::getFirstAttendeeIndex(MeetingDefines::AttendeeType) const { return -1; }
+QObject *MeetingAttendeeList::attendeeSelfInviter() const
+{
+    const auto it = m_video.constFind(m_userId);
+    return it == m_video.cend() ? nullptr : it->inviter.data();
+}
 
-int MeetingAttendeeList::searchAttendee(const MeetingAttendee &) const { return -1; }
+// Compares identity fields only and never reads a live object, so it is safe while a row
+// still points at an object that another list has deleted.
+int MeetingAttendeeList::searchAttendee(const MeetingAttendee &a) const
+{
+    return int(m_rows.indexOf(a));
+}
 
-void MeetingAttendeeList::removeAttendee(bool, int, MeetingAttendee &) {}
+int MeetingAttendeeList::rowNear(const MeetingAttendee &a, int hint) const
+{
+    return validRow(hint) && m_rows.at(hint) == a ? hint : searchAttendee(a);
+}
 
-void MeetingAttendeeList::sortAttendeeByState(qint64, int, int) {}
+bool MeetingAttendeeList::selfOnTop() const
+{
+    return !m_rows.isEmpty() && m_rows.constFirst().userId == m_userId;
+}
 
-void MeetingAttendeeList::moveRow(int, int) {}
+bool MeetingAttendeeList::selfIsSpeaker() const
+{
+    const auto it = m_video.constFind(m_userId);
+    return it != m_video.cend() && it->user && it->user->participationStatus() == SPEAKER;
+}
 
-void MeetingAttendeeList::publishCounters() {}
+// ---- counters ----
 
-void MeetingAttendeeList::updateActualCount() {}
+void MeetingAttendeeList::publishCounters()
+{
+    emit countChanged(count());
+    updateActualCount();
+}
 
-void MeetingAttendeeList::updateMaxCountHistory(int) {}
+void MeetingAttendeeList::updateActualCount()
+{
+    emit actualCountChanged(actualCount());
+    updateMaxCountHistory(actualCount());
+}
 
-void MeetingAttendeeList::setspeakerCount(int) {}
+void MeetingAttendeeList::updateMaxCountHistory(int count)
+{
+    if (count <= m_maxCountHistory)
+        return;
+    m_maxCountHistory = count;
+    emit maxCountHistoryChanged(count);
+}
+
+void MeetingAttendeeList::setspeakerCount(int count)
+{
+    if (count == m_speakerCount)
+        return;
+    m_speakerCount = count;
+    emit speakerCountChanged(count);
+}
+
+// ---- inserting ----
+
+void MeetingAttendeeList::enterTables(const MeetingAttendee &a, Tables tables)
+{
+    const bool share = a.user && a.user->type() != VIDEO;
+    if (tables == Tables::Bulk || !share)
+        m_video.insert(a.userId, a);
+    if (share)
+        m_share.insert(a.userId, a);
+}
+
+void MeetingAttendeeList::insertRowAt(int pos, const MeetingAttendee &a, Tables tables)
+{
+    beginInsertRows({}, pos, pos);
+    m_rows.insert(pos, a);
+    hold(a);
+    enterTables(a, tables);
+    endInsertRows();
+}
+
+bool MeetingAttendeeList::followsOwner(const MeetingAttendee &a) const
+{
+    if (a.user->type() == VIDEO || a.user->state() != ACTIVE)
+        return false;
+    const auto owner = m_video.constFind(a.userId);
+    return owner != m_video.cend() && owner->user && owner->user->muteVideo() == 0 &&
+           !owner->user->muteVideoLocal();
+}
+
+int MeetingAttendeeList::placementOf(const MeetingAttendee &a) const
+{
+    if (a.userId == m_userId && a.user->participationStatus() == SPEAKER && a.user->type() == VIDEO)
+        return 0;
+    for (int i = 1; i < count(); ++i) {
+        const MeetingAttendee &row = m_rows.at(i);
+        if (row.user && a <= row)
+            return i;
+    }
+    return count();
+}
+
+void MeetingAttendeeList::appendAttendee(const MeetingAttendee &a)
+{
+    if (!a.user) {
+        qCWarning(lcMeeting) << "attendee" << a.userId << "has no live object; not listed";
+        return;
+    }
+    // A second entry of the same kind would leave a row that the tables no longer know.
+    const bool share = a.user->type() != VIDEO;
+    if ((share ? m_share : m_video).contains(a.userId)) {
+        qCWarning(lcMeeting) << "attendee" << a.userId << "is listed already; not listed again";
+        return;
+    }
+    if (followsOwner(a)) {
+        const int owner =
+            int(std::find_if(m_rows.cbegin(), m_rows.cend(),
+                             [&a](const MeetingAttendee &row) { return row.userId == a.userId; }) -
+                m_rows.cbegin());
+        if (owner == count())
+            return;
+        insertRowAt(owner + 1, a, Tables::ByType);
+        emit countChanged(count());
+        return;
+    }
+    insertRowAt(placementOf(a), a, Tables::ByType);
+    publishCounters();
+}
+
+void MeetingAttendeeList::appendAttendee(const QList<MeetingAttendee> &list, bool atFront)
+{
+    for (const MeetingAttendee &a : list)
+        insertRowAt(atFront ? 0 : count(), a, Tables::Bulk);
+    m_tablesExact = m_tablesExact && list.isEmpty();
+    publishCounters();
+}
+
+void MeetingAttendeeList::updateAttendeeUser(MeetingAttendee &a)
+{
+    const QSharedPointer<DialogBase> dialog =
+        m_account ? m_account->dialog(m_dialogId, false) : QSharedPointer<DialogBase>();
+    const QSharedPointer<GroupModel> group =
+        dialog && dialog->isGroup() ? dialog->groupModel() : QSharedPointer<GroupModel>();
+    GroupMemberModel *members = group ? group->getMemberModel() : nullptr;
+    UserManager *users = m_account ? m_account->userManager() : nullptr;
+
+    if (!a.inviter) {
+        a.inviter = memberContact(members, a.inviterId);
+        if (!a.inviter && users)
+            a.inviter = users->getUserPointer(a.inviterId, true, QString(), true);
+    }
+    if (a.user) {
+        a.user->setState(a.status);
+        a.user->setParticipationStatus(a.role);
+        return;
+    }
+    auto *user = createLiveObject<MeetingAttendeeUser>(a.userId);
+    user->setState(a.status);
+    user->setParticipationStatus(a.role);
+    user->setUserInfo(memberContact(members, a.userId));
+    if (!user->userInfo() && users)
+        user->setUserInfo(users->getUserPointer(a.userId, true, QString(), true));
+    a.user = user;
+}
+
+// ---- reconciling ----
+
+QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &list, bool &added)
+{
+    added = false;
+    if (m_rows.isEmpty() && !list.isEmpty()) {
+        beginResetModel();
+        m_rows = mergedByUser(list);
+        m_video.reserve(m_rows.size());
+        for (MeetingAttendee &row : m_rows) {
+            updateAttendeeUser(row);
+            hold(row);
+            enterTables(row, Tables::ByType);
+        }
+        endResetModel();
+        added = true;
+        publishCounters();
+        return {};
+    }
+
+    QSet<qint64> wanted;
+    wanted.reserve(list.size());
+    for (const MeetingAttendee &a : list)
+        wanted.insert(a.userId);
+    QSet<qint64> removed;
+    for (int i = 0; i < count();) {
+        const MeetingAttendee row = m_rows.at(i);
+        if (wanted.contains(row.userId)) {
+            ++i;
+            continue;
+        }
+        if (kickOut(row, i))
+            removed.insert(row.userId);
+        deleteLiveObject(row);
+    }
+    if (!list.isEmpty())
+        updateKnownAttendees(list, added);
+    emit countChanged(count());
+    updateActualCount();
+    return removed;
+}
+
+void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added)
+{
+    // A server set usually follows the rows, so the row after the last one found is tried
+    // first; otherwise one index serves the whole pass until an insert shifts the rows.
+    QHash<RowKey, int> rowOf;
+    bool stale = true;
+    int next = 0;
+    for (const MeetingAttendee &a : list) {
+        const auto known = m_video.find(a.userId);
+        if (known == m_video.end()) {
+            MeetingAttendee copy = a;
+            updateAttendeeUser(copy);
+            appendAttendee(copy);
+            added = true;
+            stale = true;
+            continue;
+        }
+        const MeetingAttendee old = *known;
+        MeetingAttendee e = old;
+        mergeRecord(e, a);
+        if (!sameRecord(e, old)) {
+            *known = e;
+            hold(e);
+        }
+        if (MeetingAttendeeUser *user = alive(old))
+            user->setState(a.status);
+
+        int row = validRow(next) && m_rows.at(next) == old ? next : -1;
+        if (row < 0 && stale) {
+            rowOf.clear();
+            rowOf.reserve(count());
+            for (int i = count() - 1; i >= 0; --i)
+                rowOf.insert(keyOf(m_rows.at(i)), i);
+            stale = false;
+        }
+        if (row < 0)
+            row = rowNear(old, rowOf.value(keyOf(old), -1));
+        next = row + 1;
+        if (row < 0 || sameRecord(m_rows.at(row), e))
+            continue;
+        m_rows[row] = e;
+        rowOf.insert(keyOf(e), row);
+        emit dataChanged(index(row), index(row), {});
+    }
+}
+
+void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &list)
+{
+    bool changed = false;
+    if (!m_rows.isEmpty()) {
+        // Rows that already match at both ends stay; only the middle is reconciled.
+        const int common = int(std::min(m_rows.size(), list.size()));
+        int head = 0;
+        while (head < common && m_rows.at(head) == list.at(head))
+            ++head;
+        int tail = 0;
+        while (tail < common - head &&
+               m_rows.at(count() - 1 - tail) == list.at(list.size() - 1 - tail))
+            ++tail;
+        changed = removeRowsNotIn(list, head, tail);
+        changed = placeRows(list, head, tail) || changed;
+    } else if (!list.isEmpty()) {
+        beginResetModel();
+        m_rows = list;
+        for (const MeetingAttendee &row : list)
+            hold(row);
+        endResetModel();
+        changed = true;
+    }
+    if (changed || !m_tablesExact)
+        rebuildTables();
+    else
+        publishCounters();
+    setspeakerCount(countSpeakers());
+}
+
+bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail)
+{
+    QSet<RowKey> wanted;
+    wanted.reserve(list.size() - head - tail);
+    for (int j = head; j < list.size() - tail; ++j)
+        wanted.insert(keyOf(list.at(j)));
+    bool removed = false;
+    for (int i = head; i < count() - tail;) {
+        if (wanted.contains(keyOf(m_rows.at(i)))) {
+            ++i;
+            continue;
+        }
+        beginRemoveRows({}, i, i);
+        m_rows.removeAt(i);
+        endRemoveRows();
+        publishCounters();
+        removed = true;
+    }
+    return removed;
+}
+
+bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head, int tail)
+{
+    // Rows waiting for their place keep their relative order below the placed ones, so the
+    // current index of a waiting row is j plus the waiting rows that stood before it.
+    const int waiting = count() - head - tail;
+    QHash<RowKey, int> firstOf;
+    firstOf.reserve(waiting);
+    std::vector<int> nextOf(size_t(waiting), -1);
+    for (int i = waiting - 1; i >= 0; --i) {
+        const RowKey key = keyOf(m_rows.at(head + i));
+        nextOf[size_t(i)] = firstOf.value(key, -1);
+        firstOf.insert(key, i);
+    }
+    PendingRows pending(waiting);
+    bool changed = false;
+    for (int j = head; j < list.size() - tail; ++j) {
+        const MeetingAttendee &a = list.at(j);
+        const auto it = firstOf.find(keyOf(a));
+        if (it == firstOf.end() || *it < 0) {
+            insertRowAt(j, a, Tables::Bulk);
+            m_tablesExact = false;
+            publishCounters();
+            changed = true;
+            continue;
+        }
+        const int original = *it;
+        *it = nextOf[size_t(original)];
+        const int k = j + pending.before(original);
+        pending.take(original);
+        if (k == j)
+            continue;
+        beginMoveRows({}, k, k, {}, j);
+        shiftRow(m_rows, k, j);
+        endMoveRows();
+        emit moved(k, j);
+        changed = true;
+    }
+    // Left over: more rows equal to a record than the list holds copies of it.
+    const int end = int(list.size()) - tail;
+    while (count() > list.size()) {
+        beginRemoveRows({}, end, end);
+        m_rows.removeAt(end);
+        endRemoveRows();
+        publishCounters();
+        changed = true;
+    }
+    return changed;
+}
+
+void MeetingAttendeeList::rebuildTables()
+{
+    m_video.clear();
+    m_share.clear();
+    for (const MeetingAttendee &row : std::as_const(m_rows)) {
+        MeetingAttendeeUser *user = alive(row);
+        (user && user->type() == VIDEO ? m_video : m_share).insert(row.userId, row);
+    }
+    m_tablesExact = true;
+    publishCounters();
+}
+
+// Rows here mirror the caller's records, whose live objects are alive.
+int MeetingAttendeeList::countSpeakers() const
+{
+    int speakers = 0;
+    for (const MeetingAttendee &row : m_rows) {
+        const MeetingAttendeeUser *user = row.user;
+        speakers += user && user->type() == VIDEO && user->participationStatus() == SPEAKER;
+    }
+    return speakers;
+}
+
+// ---- removing ----
+
+// Announces a row as gone and removes it with its table entries. Receivers of kickedOut run
+// foreign code, so the row is found again before and after the signal.
+bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
+{
+    int row = rowNear(gone, hint);
+    if (row < 0)
+        return false;
+    emit kickedOut(gone.userId, row, typeOf(gone));
+    row = rowNear(gone, row);
+    if (row < 0)
+        return false;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    m_video.remove(gone.userId);
+    m_share.remove(gone.userId);
+    endRemoveRows();
+    return true;
+}
+
+void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee &a)
+{
+    if (!validRow(index))
+        return;
+    if (MeetingAttendeeUser *user = alive(a))
+        user->videoSink()->setStarted(false);
+    beginRemoveRows({}, index, index);
+    m_rows.removeAt(index);
+    endRemoveRows();
+    publishCounters();
+    if (!kicked)
+        return;
+    emit kickedOut(a.userId, index, typeOf(a));
+    deleteLiveObject(a);
+    a.user = nullptr;
+}
+
+void MeetingAttendeeList::removeAttendee(qint64 uid, bool kicked, const QString &shareId)
+{
+    if (shareId.isEmpty() && m_video.contains(uid)) {
+        MeetingAttendee a = m_video.take(uid);
+        removeAttendee(kicked, searchAttendee(a), a);
+    }
+    if (m_share.contains(uid)) {
+        MeetingAttendee a = m_share.take(uid);
+        removeAttendee(kicked, searchAttendee(a), a);
+    }
+}
+
+void MeetingAttendeeList::updateAttendee(const QList<qint64> &uids, bool deleteUser)
+{
+    const QSet<qint64> keep(uids.cbegin(), uids.cend());
+    for (int i = 0; i < count();) {
+        const MeetingAttendee row = m_rows.at(i);
+        if (keep.contains(row.userId)) {
+            ++i;
+            continue;
+        }
+        if (deleteUser) {
+            if (MeetingAttendeeUser *user = alive(row))
+                user->setMuteVideoLocal(true);
+        }
+        if (kickOut(row, i))
+            publishCounters();
+        if (deleteUser)
+            deleteLiveObject(row);
+    }
+}
+
+void MeetingAttendeeList::clearAttendee(bool deleteUsers)
+{
+    beginResetModel();
+    if (deleteUsers)
+        qDeleteAll(findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly));
+    m_rows.clear();
+    m_video.clear();
+    m_share.clear();
+    m_dead.clear();
+    endResetModel();
+    emit countChanged(0);
+    emit actualCountChanged(0);
+}
+
+// ---- ordering ----
+
+void MeetingAttendeeList::moveRow(int index, int target)
+{
+    if (!validRow(index) || target < 0 || target > count() || target == index ||
+        target == index + 1)
+        return;
+    beginMoveRows({}, index, index, {}, target);
+    shiftRow(m_rows, index, target > index ? target - 1 : target);
+    endMoveRows();
+    emit moved(index, target);
+}
+
+int MeetingAttendeeList::targetAbove(const MeetingAttendee &a, int index, int floor,
+                                     int fallback) const
+{
+    for (int i = index - 1; i >= floor; --i) {
+        if (a >= m_rows.at(i))
+            return i + 1;
+    }
+    return fallback;
+}
+
+int MeetingAttendeeList::targetBelow(const MeetingAttendee &a, int index) const
+{
+    for (int i = index + 1; i < count(); ++i) {
+        if (a <= m_rows.at(i))
+            return i;
+    }
+    return count();
+}
+
+// Keys are read once per row and compared as tuples, which keeps the order strict and weak
+// whatever values the live objects hold; rows without a live object go last.
+void MeetingAttendeeList::sortRows()
+{
+    using Key = std::array<int, 5>;
+    std::vector<std::pair<Key, int>> order;
+    order.reserve(size_t(count()));
+    for (int i = 0; i < count(); ++i) {
+        const MeetingAttendee &row = m_rows.at(i);
+        const MeetingAttendeeUser *u = alive(row);
+        order.push_back({u ? Key{0, row.converState(u->state()), u->participationStatus(),
+                                 u->muteVideo() != 0, u->muteVideoLocal()}
+                           : Key{1, 0, 0, 0, 0},
+                         i});
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &l, const auto &r) { return l.first < r.first; });
+    QList<MeetingAttendee> sorted;
+    sorted.reserve(count());
+    for (const auto &entry : order)
+        sorted.append(m_rows.at(entry.second));
+    m_rows = std::move(sorted);
+}
+
+void MeetingAttendeeList::sortAttendee()
+{
+    if (count() < 2)
+        return;
+    beginResetModel();
+    sortRows();
+    const MeetingAttendee self = m_video.value(m_userId);
+    const MeetingAttendeeUser *selfUser = alive(self);
+    const int selfRow = searchAttendee(self);
+    if (selfRow > 0 && selfUser && selfUser->participationStatus() == SPEAKER) {
+        m_rows.removeAt(selfRow);
+        m_rows.insert(0, self);
+    }
+    const auto share = m_share.constFind(m_userId);
+    if (share != m_share.cend() && selfUser && selfUser->muteVideo() == 0) {
+        const int shareRow = searchAttendee(*share);
+        if (shareRow > 0) {
+            m_rows.removeAt(shareRow);
+            m_rows.insert(1, *share);
+        }
+    }
+    endResetModel();
+}
+
+void MeetingAttendeeList::sortAttendeeByState(qint64 uid, int state, int index)
+{
+    const auto it = m_video.constFind(uid);
+    if (it == m_video.cend() || !validRow(index))
+        return;
+    int target = -1;
+    if (isActiveLike(state))
+        target = targetAbove(*it, index, 0, selfOnTop() ? 1 : 0);
+    else if (state == REJECTED || state == TIMEOUT || state == BUSY)
+        target = targetBelow(*it, index);
+    moveRow(index, target);
+}
+
+void MeetingAttendeeList::sortAttendeeByStatus(qint64 uid, int status, int index)
+{
+    const auto it = m_video.constFind(uid);
+    if (it == m_video.cend() || !validRow(index))
+        return;
+    const int floor = selfOnTop() ? 1 : 0;
+    int target = -1;
+    switch (status) {
+    case SPEAKER:
+        target = uid == m_userId ? 0 : targetAbove(*it, index, floor, floor);
+        break;
+    case RAISE_HAND:
+    case INVITE:
+        target = targetAbove(*it, index, 1, 1);
+        break;
+    case LISTENER:
+        target = targetBelow(*it, index);
+        break;
+    default:
+        return;
+    }
+    moveRow(index, target);
+}
+
+void MeetingAttendeeList::sortAttendeeByVideo(qint64 uid, int muteVideo, int type, int index)
+{
+    const auto owner = m_video.constFind(uid);
+    if (owner == m_video.cend() || !validRow(index))
+        return;
+    const bool share = type != VIDEO;
+    const MeetingAttendee a = share ? m_share.value(uid) : *owner;
+    if (muteVideo != 0) {
+        moveRow(index, targetBelow(a, index));
+        return;
+    }
+    const int fallback = selfIsSpeaker() ? 1 : 0;
+    if (!share || !owner->user || owner->user->muteVideo() != 0) {
+        moveRow(index, targetAbove(a, index, 0, fallback));
+        return;
+    }
+    // A share with its owner's camera on stands right below the owner.
+    int target = fallback;
+    for (int i = index - 1; i >= 0; --i) {
+        if (m_rows.at(i).userId == uid) {
+            target = i + 1;
+            break;
+        }
+    }
+    moveRow(index, target);
+}
+
+bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVideo, int status,
+                                         int role, int networkScore)
+{
+    const auto it = m_video.find(uid);
+    if (it == m_video.end())
+        return false;
+    MeetingAttendee e = *it;
+    MeetingAttendeeUser *user = alive(e);
+    if (user && networkScore != -1)
+        user->setNetworkScore(networkScore);
+    if (status != e.status || role != e.role) {
+        const int row = searchAttendee(e);
+        e.status = status;
+        e.role = role;
+        m_video.insert(uid, e);
+        if (validRow(row)) {
+            m_rows[row] = e;
+            emit dataChanged(index(row), index(row), {});
+        }
+    }
+    if (!user)
+        return true;
+    if (user->state() != status) {
+        const int row = searchAttendee(e);
+        user->setState(status);
+        sortAttendeeByState(uid, status, row);
+    }
+    const int oldVideo = user->muteVideo();
+    user->setMute(muteVideo, 0, 1);
+    user->setMute(muteVoice, 0, 0);
+    if (uid == m_userId) {
+        user->setMute(muteVideo, 1, 1);
+        user->setMute(muteVoice, 1, 0);
+    } else if ((muteVideo & oldVideo) == 0 && (muteVideo != 0 || oldVideo != 0)) {
+        sortAttendeeByVideo(uid, muteVideo, VIDEO, searchAttendee(e));
+    }
+    if (user->participationStatus() != role) {
+        const int row = searchAttendee(e);
+        user->setParticipationStatus(role);
+        sortAttendeeByStatus(uid, role, row);
+    }
+    return true;
+}
+
+void MeetingAttendeeList::updateAttendeesStatus(qint64 uid, int status)
+{
+    const auto it = m_video.constFind(uid);
+    if (it == m_video.cend())
+        return;
+    MeetingAttendee e = *it;
+    if (e.status != status) {
+        const int row = searchAttendee(e);
+        e.status = status;
+        m_video.insert(uid, e);
+        if (validRow(row))
+            m_rows[row] = e;
+    }
+    MeetingAttendeeUser *user = alive(e);
+    if (!user || user->state() == status)
+        return;
+    user->setState(status);
+    if (isActiveLike(status) || status == REJECTED || status == TIMEOUT || status == BUSY)
+        sortAttendeeByState(uid, status, searchAttendee(e));
+}
+
+// ---- shares and queries ----
+
+void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId, AttendeeType type,
+                                              bool allowDraw, int muteVideo)
+{
+    const auto it = m_video.constFind(uid);
+    if (it == m_video.cend())
+        return;
+    MeetingAttendee record = *it;
+    MeetingAttendeeUser *owner = alive(record);
+    if (!owner || type == VIDEO || m_share.contains(uid)) {
+        qCWarning(lcMeeting) << "share of attendee" << uid << "refused: type" << type
+                             << (m_share.contains(uid) ? "while another is listed" : "");
+        return;
+    }
+    MeetingAttendeeUser *share = nullptr;
+    if (type == WHITEBOARD) {
+        auto *board = createLiveObject<MeetingAttendeeWhiteBoard>(uid);
+        board->setAllowDraw(allowDraw);
+        share = board;
+    } else {
+        share = createLiveObject<MeetingAttendeeUser>(uid);
+    }
+    connect(owner, &MeetingAttendeeUser::stateChanged, share, &MeetingAttendeeUser::setState);
+    connect(owner, &MeetingAttendeeUser::networkScoreChanged, share,
+            &MeetingAttendeeUser::setNetworkScore);
+    share->setShareId(shareId);
+    share->setType(type);
+    share->setMute(muteVideo, 0, 1);
+    share->setMute(owner->muteVoice(), 0, 0);
+    share->setMute(0, 1, 1);
+    share->setMute(0, 1, 0);
+    share->setState(owner->state());
+    share->setNetworkScore(owner->networkScore());
+    share->setUserInfo(owner->sharedUserInfo());
+    record.user = share;
+    record.status = share->state();
+    if (uid == m_userId)
+        share->setMute(share->muteVideo(), 1, 1);
+    appendAttendee(record);
+    if (m_share.value(uid).user != share)
+        delete share;
+}
+
+bool MeetingAttendeeList::updateShareAttendee(qint64 uid, AttendeeType type, bool allowDraw, int)
+{
+    const auto it = m_share.constFind(uid);
+    if (it == m_share.cend())
+        return false;
+    if (type == WHITEBOARD) {
+        if (auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(alive(*it)))
+            board->setAllowDraw(allowDraw);
+    }
+    return true;
+}
+
+QObject *MeetingAttendeeList::getShareByShareId(const QString &shareId) const
+{
+    for (const MeetingAttendee &a : m_share) {
+        MeetingAttendeeUser *user = alive(a);
+        if (user && user->shareId() == shareId)
+            return user;
+    }
+    return nullptr;
+}
+
+// Shares are taken in display order, a screen share before a whiteboard, so the answer
+// does not depend on the hash order of the share table.
+int MeetingAttendeeList::getFirstAttendeeIndex(AttendeeType type) const
+{
+    int firstShare = -1;
+    for (int i = 0; i < count(); ++i) {
+        const MeetingAttendee &row = m_rows.at(i);
+        MeetingAttendeeUser *user = alive(row);
+        if (type == VIDEO) {
+            if (user && user->muteVideo() == 0)
+                return i;
+            continue;
+        }
+        const auto share = m_share.constFind(row.userId);
+        if (share == m_share.cend() || *share != row)
+            continue;
+        if (user && user->type() == SHARESCREEN)
+            return i;
+        if (firstShare < 0)
+            firstShare = i;
+    }
+    return firstShare;
+}
+
+QList<MeetingAttendee> MeetingAttendeeList::search(const QString &text) const
+{
+    if (text.isEmpty())
+        return m_rows;
+    QList<MeetingAttendee> out;
+    for (const MeetingAttendee &row : m_rows) {
+        const MeetingAttendeeUser *user = alive(row);
+        const QSharedPointer<ContactBase> contact = user ? user->sharedUserInfo() : nullptr;
+        if (contact && (contact->name().contains(text, Qt::CaseInsensitive) ||
+                        contact->secondName().contains(text, Qt::CaseInsensitive)))
+            out.append(row);
+    }
+    return out;
+}
+
+int MeetingAttendeeList::getSpeakerCount() const
+{
+    int speakers = 0;
+    for (const MeetingAttendee &row : m_rows) {
+        const MeetingAttendeeUser *user = alive(row);
+        if (!user || user->participationStatus() != SPEAKER)
+            break;
+        ++speakers;
+    }
+    return speakers;
+}
+
+int MeetingAttendeeList::getRaiseHandCount(int speakerCount) const
+{
+    if (!validRow(speakerCount))
+        return 0;
+    int hands = 0;
+    for (int i = speakerCount; i < count(); ++i) {
+        const MeetingAttendeeUser *user = alive(m_rows.at(i));
+        if (!user)
+            continue;
+        if (user->participationStatus() == LISTENER)
+            break;
+        if (user->participationStatus() == RAISE_HAND)
+            ++hands;
+    }
+    return hands;
+}
+
+bool MeetingAttendeeList::speakersFull(int maxSpeakerCount) const
+{
+    if (m_video.size() < maxSpeakerCount)
+        return false;
+    int speakers = 0;
+    for (const MeetingAttendee &a : m_video) {
+        const MeetingAttendeeUser *user = alive(a);
+        if (user && user->participationStatus() == SPEAKER && ++speakers >= maxSpeakerCount)
+            return true;
+    }
+    return false;
+}
+
+void MeetingAttendeeList::setVideoSink(bool all, qint64 uid)
+{
+    const auto stop = [this](const MeetingAttendee &a) {
+        if (MeetingAttendeeUser *user = alive(a))
+            user->videoSink()->setStarted(false);
+    };
+    if (all) {
+        for (const MeetingAttendee &row : std::as_const(m_rows)) {
+            if (row.userId != m_userId)
+                stop(row);
+        }
+        return;
+    }
+    if (m_video.contains(uid))
+        stop(m_video.value(uid));
+    if (m_share.contains(uid))
+        stop(m_share.value(uid));
+}

@@ -19,13 +19,7 @@ class MEETING_EXPORT MeetingAttendeeList : public QAbstractListModel
     Q_PROPERTY(int maxCountHistory READ maxCountHistory NOTIFY maxCountHistoryChanged)
     Q_PROPERTY(int speakerCount READ speakerCount NOTIFY speakerCountChanged)
 public:
-    enum DataRole {
-        USER_ROLE = Qt::UserRole + 1,
-        INVITER_ROLE,
-        STATUS_ROLE,
-        ITEM_MODEL,
-        ROLE_MAX
-    };
+    enum DataRole { USER_ROLE = Qt::UserRole + 1, INVITER_ROLE, STATUS_ROLE, ITEM_MODEL, ROLE_MAX };
     Q_ENUM(DataRole)
 
     MeetingAttendeeList(AccountBase *account, QObject *parent);
@@ -74,8 +68,8 @@ public:
     void updateAttendeesStatus(qint64 uid, int status);
 
     // Shares and queries.
-    void createShareAttendee(qint64 uid, const QString &shareId,
-                             MeetingDefines::AttendeeType type, bool allowDraw, int muteVideo);
+    void createShareAttendee(qint64 uid, const QString &shareId, MeetingDefines::AttendeeType type,
+                             bool allowDraw, int muteVideo);
     bool updateShareAttendee(qint64 uid, MeetingDefines::AttendeeType type, bool allowDraw, int);
     QList<MeetingAttendee> search(const QString &text) const;
     void setVideoSink(bool all, qint64 uid);
@@ -110,6 +104,32 @@ private:
     void updateMaxCountHistory(int count);
     void setspeakerCount(int count);
 
+    enum class Tables { ByType, Bulk };
+
+    template <typename T> T *createLiveObject(qint64 uid);
+    void deleteLiveObject(const MeetingAttendee &a);
+    void hold(const MeetingAttendee &a);
+    void forgetLiveObject();
+    MeetingAttendeeUser *alive(const MeetingAttendee &a) const;
+    int typeOf(const MeetingAttendee &a) const;
+    bool validRow(int index) const { return index >= 0 && index < count(); }
+    int rowNear(const MeetingAttendee &a, int hint) const;
+    bool selfOnTop() const;
+    bool selfIsSpeaker() const;
+    bool followsOwner(const MeetingAttendee &a) const;
+    int placementOf(const MeetingAttendee &a) const;
+    int targetAbove(const MeetingAttendee &a, int index, int floor, int fallback) const;
+    int targetBelow(const MeetingAttendee &a, int index) const;
+    void insertRowAt(int pos, const MeetingAttendee &a, Tables tables);
+    void enterTables(const MeetingAttendee &a, Tables tables);
+    bool kickOut(const MeetingAttendee &gone, int hint);
+    bool removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail);
+    bool placeRows(const QList<MeetingAttendee> &list, int head, int tail);
+    void updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added);
+    void rebuildTables();
+    int countSpeakers() const;
+    void sortRows();
+
     QList<MeetingAttendee> m_rows;
     QHash<qint64, MeetingAttendee> m_video;
     QHash<qint64, MeetingAttendee> m_share;
@@ -119,4 +139,10 @@ private:
     qint64 m_userId = 0;
     int m_maxCountHistory = 0;
     int m_speakerCount = 0;
+    // False while a bulk insert may have put share rows in the video table.
+    bool m_tablesExact = true;
+    // Live objects that a row here held and that have been deleted since, with their type.
+    // Another list may delete one while a row here still points at it, so rows reach their
+    // objects through alive().
+    QHash<const MeetingAttendeeUser *, int> m_dead;
 };

@@ -145,7 +145,7 @@ void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool w
         break;
     case UPDATE_MEETING:
     case NEW_MEETING:
-        if (!wasInviting && invitationDue(model, info)) {
+        if (!wasInviting && invitationDue(model)) {
             model->getJoinMediaUrl();
             AccountManager::getInstance()->receiveMeetingInvite(model);
         }
@@ -262,12 +262,13 @@ bool MeetingList::ownEntry(MeetingModel *model, MeetingAttendee &out) const
     return model->attendeeList()->getAttendee(ownId(), MeetingDefines::VIDEO, out);
 }
 
-bool MeetingList::invitationDue(MeetingModel *model, const MeetingInfo &info) const
+// The nonce is the model's: the server's messages never carry one, the host's records do.
+bool MeetingList::invitationDue(MeetingModel *model) const
 {
     MeetingAttendee own;
     if (!m_account || !ownEntry(model, own) || own.status != MeetingDefines::INVITING)
         return false;
-    if (info.nonce.isEmpty())
+    if (model->nonce().isEmpty())
         return false;
     if (m_account->deviceModel()->currentDevice().value(QStringLiteral("permissions")).toInt() != 0)
         return false;

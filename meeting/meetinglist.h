@@ -54,7 +54,7 @@ private:
     void removeModel(MeetingModel *model);
     void forgetModel(MeetingModel *model);
     bool ownEntry(MeetingModel *model, MeetingAttendee &out) const;
-    bool invitationDue(MeetingModel *model, const MeetingInfo &info) const;
+    bool invitationDue(MeetingModel *model) const;
     void finishJoin(MeetingModel *model, const MeetingInfo &info);
 
     QHash<int, QByteArray> m_roleNames;

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMap>
 #include <QScreen>
+#include <QSet>
 #include <QSize>
 #include <QStringList>
 #include <QThread>
@@ -17,6 +18,7 @@
 class AccountBase;
 class MeetingAttendeeList;
 class MeetingAttendeeUser;
+class MeetingServiceCmd;
 class QImage;
 namespace im {
 class Meeting;
@@ -24,6 +26,7 @@ class Meeting;
 namespace qtwebrtc {
 class Broadcaster;
 }
+struct RoomAttendee;
 struct RoomInfo;
 
 // One group meeting or private call. Drives the media engine on a thread of its own: every
@@ -236,12 +239,23 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class MeetingModelTest;
+    friend class RoomInfoBench;
+
     // Core and engine (meetingmodel.cpp).
+    void createLists();
     void init();
     void setUserId();
     void refreshDerivedLists();
+    void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
+    static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
+    void announceMeetingRecord(const QString &oldNonce);
+    void checkApplicationRefused(bool ownIdListed);
+    MeetingServiceCmd *serviceCmd() const;
     void startEngine();
+    void connectEngine();
     void stopEngineThread();
+    void killMeetingTimer();
     void post(std::function<void(qtwebrtc::Broadcaster *)> call);
     void startMeetingTimer();
     void setHostUid(qint64 uid);
@@ -262,6 +276,10 @@ private:
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
     void applyShareFromRoom(qint64 uid, const RoomInfo &room, int index);
+    void applyRoomSettings(const RoomInfo &room);
+    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
+    void applyOtherEntry(const RoomAttendee &entry);
+    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.
     void setWhoRSpeaking(const QList<QString> &list);
@@ -327,7 +345,7 @@ private:
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
     void dropAttendee(qint64 uid, const QString &shareId);
-    friend class MediaControlTest;
+    friend class EngineEventsTest;
 
     // Members added by the speaking and share code.
     MeetingAttendeeUser *videoUser(qint64 uid) const;

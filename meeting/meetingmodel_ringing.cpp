@@ -68,7 +68,7 @@ void MeetingModel::reportRinging(bool ringing)
     }
     const QUrl url = ringingUrl(m_info.mediaServerUrl, ringing);
     if (url.isEmpty()) {
-        qCWarning(lcMeeting) << "ringing report not sent: the media server URL has no host part";
+        qCWarning(lcMeeting) << "ringing report not sent: unusable media server URL";
         return;
     }
     // Without a parent, so a report still goes out when the model is deleted meanwhile.

@@ -1,12 +1,14 @@
 #pragma once
+#include "meeting_global.h"
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <optional>
 
 // The engine's room information, validated. Parsing never throws: text that does not parse,
-// a top level that is neither null nor an object, or members of the wrong type or missing
-// required members reject the whole text (nullopt) with a warning in "im.meeting".
+// a top level that is neither null nor an object, members of the wrong type, missing required
+// members or numbers out of range reject the whole text (nullopt) with a warning in
+// "im.meeting". Optional members that are null count as missing.
 struct RoomShare
 {
     bool whiteboard = false;
@@ -22,13 +24,12 @@ struct RoomAttendee
     QString role;
     int raiseHand = 0;
     int invitingSpeak = 0;
-    bool hasMute = false;      // "mute" present and not null or empty
     int muteAudio = 0;
     int muteVideo = 1;
     int muteScreen = 0;
     int muteWhiteBoard = 0;
     int score = -1;
-    bool host = false;         // "host" when it is a boolean
+    bool host = false; // "host" when it is a boolean
     std::optional<RoomShare> share;
 };
 
@@ -46,13 +47,14 @@ struct RoomPermissions
     std::optional<bool> disableSpeaker;
 };
 
-struct RoomInfo
+struct MEETING_EXPORT RoomInfo
 {
-    bool isNull = true;        // empty text: no members at all
+    bool isNull = true; // empty text or JSON null: no members at all
     std::optional<RoomMuteAll> muteAll;
     std::optional<RoomPermissions> permissions;
     QList<RoomAttendee> attendees;
 
     static std::optional<RoomInfo> parse(const QByteArray &text);
+    // The first entry with this id, or null.
     const RoomAttendee *attendee(qint64 id) const;
 };

@@ -17,8 +17,9 @@ void VideoSink::setOutputFrame(int orientation, QVideoFrameFormat, QVideoFrame f
         m_orientation = orientation;
         emit orientationChanged(orientation);
     }
-    for (QVideoSink *sink : std::as_const(m_sinks))
-        sink->setVideoFrame(frame);
+    // By index: an output's frame handler may add or remove outputs while we deliver.
+    for (qsizetype i = 0; i < m_sinks.size(); ++i)
+        m_sinks.at(i)->setVideoFrame(frame);
 }
 
 void VideoSink::appendSink(QVideoSink *sink)
@@ -28,7 +29,8 @@ void VideoSink::appendSink(QVideoSink *sink)
     if (!m_sinks.contains(sink)) {
         m_sinks.append(sink);
         // An output that QML destroys while registered must not be written to again.
-        connect(sink, &QObject::destroyed, this, &VideoSink::forgetSink, Qt::UniqueConnection);
+        // Compares addresses only: the output is half destroyed when this runs.
+        connect(sink, &QObject::destroyed, this, [this, sink] { m_sinks.removeAll(sink); });
     }
     setStarted(true);
 }
@@ -39,7 +41,7 @@ void VideoSink::removeSink(QVideoSink *sink)
         return;
     sink->setVideoFrame(QVideoFrame());
     if (m_sinks.removeOne(sink))
-        disconnect(sink, &QObject::destroyed, this, &VideoSink::forgetSink);
+        disconnect(sink, &QObject::destroyed, this, nullptr);
     if (m_sinks.isEmpty())
         setStarted(false);
 }
@@ -47,13 +49,8 @@ void VideoSink::removeSink(QVideoSink *sink)
 void VideoSink::clearSinks()
 {
     for (QVideoSink *sink : std::as_const(m_sinks))
-        disconnect(sink, &QObject::destroyed, this, &VideoSink::forgetSink);
+        disconnect(sink, &QObject::destroyed, this, nullptr);
     m_sinks.clear();
-}
-
-void VideoSink::forgetSink(QObject *sink)
-{
-    m_sinks.removeAll(static_cast<QVideoSink *>(sink));
 }
 
 void VideoSink::setStarted(bool started)

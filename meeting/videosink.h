@@ -34,9 +34,6 @@ signals:
     void startedChanged();
     void orientationChanged(int orientation);
 
-private slots:
-    void forgetSink(QObject *sink);
-
 private:
     QList<QVideoSink *> m_sinks;
     bool m_started = false;

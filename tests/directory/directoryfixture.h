@@ -2,13 +2,17 @@
 #include "accountbase.h"
 #include "accountmanager.h"
 #include "im.pb.h"
+#include "meetinglist.h"
 #include "meetingmanager.h"
 #include "testsupport.h"
+#include <array>
 #include <memory>
 
 namespace directorytest {
 
-// One account with its manager, as the host sets them up, and a clean account manager.
+// One account with its manager as the host sets them up. `log` holds, in order, every call the
+// module made to the account manager and every signal of the manager, as "name(arg,arg)";
+// pointers print as the name given with `name()`, "null" or "ptr".
 struct Fixture
 {
     explicit Fixture(qint64 accountId = 100, int deviceId = 7)
@@ -17,12 +21,47 @@ struct Fixture
     {
         AccountManager::getInstance()->reset();
         account->setMeetingManager(manager);
+        QObject::connect(AccountManager::getInstance(), &AccountManager::called, manager,
+                         [this](const QString &n, const QVariantList &args) { record(n, args); });
+        QObject::connect(manager, &MeetingManager::cmdError, [this](int c, QString t, QString d) {
+            record(QStringLiteral("cmdError"), {c, t, d});
+        });
+        QObject::connect(manager, &MeetingManager::inviteMeetingMissKeys,
+                         [this](QByteArray b, QString d, QString m) {
+                             record(QStringLiteral("inviteMeetingMissKeys"), {b.toHex(), d, m});
+                         });
+        QObject::connect(manager, &MeetingManager::meetingListChanged,
+                         [this](QString d, MeetingList *l) {
+                             record(QStringLiteral("meetingListChanged"), {d, ptr(l)});
+                         });
     }
     ~Fixture()
     {
         manager->clearData(false);
         testsupport::drainEvents();
         AccountManager::getInstance()->reset();
+    }
+
+    void name(const void *p, const char *n) { names.insert(p, QString::fromLatin1(n)); }
+    static QVariant ptr(const void *p) { return AccountManager::ptr(p); }
+    void record(const QString &n, const QVariantList &args) { log.append({n, args}); }
+    // What happened since the last call, space-separated, with pointers named as they are now.
+    QString take()
+    {
+        QStringList calls;
+        for (const auto &[n, args] : std::exchange(log, {})) {
+            QStringList out;
+            for (const QVariant &v : args) {
+                if (v.metaType() != QMetaType::fromType<void *>())
+                    out << v.toString();
+                else if (void *p = v.value<void *>())
+                    out << names.value(p, QStringLiteral("ptr"));
+                else
+                    out << QStringLiteral("null");
+            }
+            calls << n + QLatin1Char('(') + out.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        return calls.join(QLatin1Char(' '));
     }
 
     template <typename Message> Message lastRequest(int commandId) const
@@ -34,24 +73,16 @@ struct Fixture
         return m;
     }
 
+    // Declared first so that they outlive whatever the account's tear-down reports.
+    QList<std::pair<QString, QVariantList>> log;
+    QHash<const void *, QString> names;
     std::unique_ptr<AccountBase> account;
     MeetingManager *manager;
 };
 
-// Every call the module made to the account manager, as {name, args...}.
-inline QVariantList hostCalls(const QString &name = {})
+inline QByteArray bytes(const google::protobuf::MessageLite &m)
 {
-    QVariantList out;
-    const auto calls = name.isEmpty() ? AccountManager::getInstance()->calls()
-                                      : AccountManager::getInstance()->calls(name);
-    for (const AccountManager::Call &c : calls)
-        out.append(QVariant(QVariantList{c.name} + c.args));
-    return out;
-}
-
-inline QVariantList call(const char *name, const QVariantList &args)
-{
-    return QVariantList{QString::fromLatin1(name)} + args;
+    return QByteArray::fromStdString(m.SerializeAsString());
 }
 
 inline im::MeetingLink link(const char *id, const char *dialogId, qint32 owner = 500,
@@ -60,15 +91,40 @@ inline im::MeetingLink link(const char *id, const char *dialogId, qint32 owner =
     im::MeetingLink l;
     l.set_id(id);
     l.set_dialog_id(dialogId);
-    l.set_name(std::string("name-") + id);
     l.set_owner_id(owner);
     l.set_status(status);
     return l;
 }
 
-inline QByteArray bytes(const google::protobuf::MessageLite &m)
+// A meeting as the host hands it over: attendees are {user, device, status, inviter}.
+inline MeetingInfo record(const char *meetingId, qint64 version,
+                          std::initializer_list<std::array<qint64, 4>> attendees,
+                          const char *dialogId = "d1")
 {
-    return QByteArray::fromStdString(m.SerializeAsString());
+    MeetingInfo info;
+    info.meetingId = QString::fromLatin1(meetingId);
+    info.dialogId = QString::fromLatin1(dialogId);
+    info.version = version;
+    for (const auto &a : attendees)
+        info.attendees.append(MeetingAttendee(a[0], int(a[1]), int(a[2]), a[3], 0, false));
+    return info;
+}
+
+// The same as the server sends it; statuses are the server's (1 calling, 3 active).
+inline im::Meeting serverMeeting(const char *meetingId, qint64 version,
+                                 std::initializer_list<std::array<qint64, 2>> attendees,
+                                 const char *dialogId = "d1")
+{
+    im::Meeting m;
+    m.set_id(meetingId);
+    m.set_dialog_id(dialogId);
+    m.set_version(version);
+    for (const auto &a : attendees) {
+        im::MeetingAttendeeEntry *e = m.add_attendees();
+        e->set_user_id(a[0]);
+        e->set_status(int(a[1]));
+    }
+    return m;
 }
 
 } // namespace directorytest

@@ -58,26 +58,6 @@ private slots:
         QCOMPARE(object->property("v").toList(), (QVariantList{2, 8, 16}));
     }
 
-    void namesResolve_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QMetaType>("type");
-        QTest::addRow("wheel event") << QByteArray("CustomWheelEvent*")
-                                     << QMetaType::fromType<Whiteboard::CustomWheelEvent *>();
-        QTest::addRow("wheel event, spaced")
-            << QByteArray("CustomWheelEvent *")
-            << QMetaType::fromType<Whiteboard::CustomWheelEvent *>();
-        QTest::addRow("hash") << QByteArray("MeetingInfoHash")
-                              << QMetaType::fromType<MeetingInfoHash>();
-        QTest::addRow("record") << QByteArray("MeetingInfo") << QMetaType::fromType<MeetingInfo>();
-    }
-    void namesResolve()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QMetaType, type);
-        QCOMPARE(QMetaType::fromName(QMetaObject::normalizedType(name)), type);
-    }
-
     void hashIteratesAsAssociativeContainer()
     {
         MeetingInfoHash hash;
