@@ -99,6 +99,8 @@ DemoClient::DemoClient(const Cast &cast, SimServer *server, QObject *parent)
             &DemoClient::onAccountCall);
     connect(server, &SimServer::pushed, this, &DemoClient::onPushed);
     connect(server, &SimServer::meetingEnded, this, &DemoClient::onMeetingEnded);
+    connect(this, &DemoClient::notice, m_timeline,
+            [this](const QString &text) { m_timeline->add(QStringLiteral("client"), text); });
     connect(server, &SimServer::note, m_timeline,
             [this](const QString &text) { m_timeline->add(QStringLiteral("server"), text); });
     connect(

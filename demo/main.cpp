@@ -29,22 +29,29 @@ struct Options
     bool autoplay = false;
     QString out = QStringLiteral("demo-output");
     QString check;
-    int minColours = 400;
+    QString scenario = QStringLiteral("invited");
+    int minColours = 1000;
+    int videoColours = 0;
     double pace = 1.0;
 };
 
 void usage()
 {
-    std::fputs("usage: meetingdemo [--headless | --offscreen] [--play] [--out DIR] [--pace F]\n"
-               "       meetingdemo --check-screenshots DIR [--min-colours N]\n"
-               "\n"
-               "  --headless   play the built-in scenario on the current display, write\n"
-               "               screenshots and a timeline, then exit (also when no display)\n"
-               "  --offscreen  the same on Qt's offscreen platform (video tiles stay dark)\n"
-               "  --play       open the window and start the scenario at once\n"
-               "  --out DIR    where screenshots, the timeline and meeting logs go\n"
-               "  --pace F     stretch (F > 1) or shorten the scenario\n",
-               stderr);
+    std::fputs(
+        "usage: meetingdemo [--headless | --offscreen] [--play] [--scenario NAME] [--out DIR]\n"
+        "                   [--pace F]\n"
+        "       meetingdemo --check-screenshots DIR [--scenario NAME] [--min-colours N]\n"
+        "                   [--video-colours N]\n"
+        "\n"
+        "  --headless   play the built-in scenario on the current display, write\n"
+        "               screenshots and a timeline, then exit (also when no display)\n"
+        "  --offscreen  the same on Qt's offscreen platform (video tiles stay dark)\n"
+        "  --play       open the window and start the scenario at once\n"
+        "  --scenario   invited (an incoming team meeting; the default) or hosting\n"
+        "               (your own meeting, a call, a meeting joined through a link)\n"
+        "  --out DIR    where screenshots, the timeline and meeting logs go\n"
+        "  --pace F     stretch (F > 1) or shorten the scenario\n",
+        stderr);
 }
 
 bool parse(int argc, char **argv, Options &o)
@@ -72,6 +79,10 @@ bool parse(int argc, char **argv, Options &o)
             o.check = value();
         else if (a == QLatin1String("--min-colours"))
             o.minColours = value().toInt();
+        else if (a == QLatin1String("--video-colours"))
+            o.videoColours = value().toInt();
+        else if (a == QLatin1String("--scenario"))
+            o.scenario = value();
         else if (a == QLatin1String("--pace"))
             o.pace = qBound(0.2, value().toDouble(), 5.0);
         else if (a.startsWith(QLatin1String("-platform")) || a.startsWith(QLatin1String("-style")))
@@ -79,7 +90,7 @@ bool parse(int argc, char **argv, Options &o)
         else
             return false;
     }
-    return !o.out.isEmpty();
+    return !o.out.isEmpty() && Scenario::names().contains(o.scenario);
 }
 } // namespace
 
@@ -92,8 +103,9 @@ int main(int argc, char **argv)
     }
     if (!options.check.isEmpty()) {
         QCoreApplication app(argc, argv);
-        return checkScreenshots(options.check, Scenario::screenshotNames(), options.minColours) ? 0
-                                                                                                : 1;
+        const bool ok = checkScreenshots(options.check, Scenario::screenshots(options.scenario),
+                                         options.minColours, options.videoColours);
+        return ok ? 0 : 1;
     }
 
     const bool noDisplay =
@@ -145,8 +157,9 @@ int main(int argc, char **argv)
     }
 
     Scenario scenario(cast, client.get(), server.get(), window);
+    scenario.setName(options.scenario);
     scenario.setPace(options.pace);
-    QObject::connect(window, SIGNAL(playScenario()), &scenario, SLOT(start()));
+    QObject::connect(window, SIGNAL(playScenario(QString)), &scenario, SLOT(play(QString)));
     int exitCode = 0;
     if (headless) {
         scenario.setScreenshotDir(outDir);

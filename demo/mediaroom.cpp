@@ -327,6 +327,11 @@ void MediaRoom::ownJoined()
             emit b->sigNotifyInvite(c.first, c.second);
     });
     log(QStringLiteral("connected, %1 others in the room").arg(others.size()));
+    for (const auto &answer : std::as_const(m_answers)) {
+        const qint64 uid = answer.first;
+        later(answer.second, [this, uid] { join(uid); });
+    }
+    m_answers.clear();
     m_audioTimer.start();
     m_videoTimer.start();
     m_screenTimer.start();
@@ -355,9 +360,12 @@ void MediaRoom::ownLeft(bool dismissed)
     for (QTimer *t : {&m_audioTimer, &m_videoTimer, &m_screenTimer, &m_boardTimer, &m_scoreTimer,
                       &m_rotationTimer})
         t->stop();
-    if (dismissed) {
-        for (const Member &m : std::as_const(m_members))
+    // Ending it for everyone, or hanging up a call, leaves nobody behind.
+    if (dismissed || m_private) {
+        for (Member &m : m_members) {
+            m.state = State::Gone;
             setStatus(m.id, 0);
+        }
     } else {
         setStatus(self, 0);
     }
@@ -387,6 +395,8 @@ void MediaRoom::onSetMute(bool mute, qint64 uid, int type, bool local)
         m->muteAudio = value;
     else if (type == qtwebrtc::MUTE_VIDEO)
         m->muteVideo = value;
+    else if (type == qtwebrtc::MUTE_SHARE_AUDIO)
+        m->muteShareAudio = value;
     else
         m->muteShare = value;
     emitEngine([self, uid, value, type](Broadcaster *b) {
@@ -571,7 +581,8 @@ void MediaRoom::addMember(qint64 uid, qint64 inviter, bool isConnected)
     m.id = uid;
     m.inviter = inviter;
     const Person *p = m_cast.person(uid);
-    m.listener = p && p->listener && m_speakingPrivileges;
+    // Whoever runs the meeting speaks.
+    m.listener = p && p->listener && m_speakingPrivileges && uid != m_hostId;
     m.state = isConnected ? State::Active : State::Calling;
     m.muteAudio = m.listener ? 1 : 0;
     m.muteVideo = m.listener ? 1 : 0;
@@ -589,8 +600,13 @@ void MediaRoom::call(qint64 uid, qint64 inviter, int answerAfterMs)
     m->state = State::Calling;
     m->inviter = inviter;
     emitEngine([uid, inviter](Broadcaster *b) { emit b->sigNotifyInvite(uid, inviter); });
-    if (answerAfterMs >= 0 && m_autopilot)
+    if (answerAfterMs < 0 || !m_autopilot)
+        return;
+    // Phones ring once the caller's call is up.
+    if (selfConnected() || !isHost(selfId()))
         later(answerAfterMs, [this, uid] { join(uid); });
+    else
+        m_answers.append({uid, answerAfterMs});
 }
 
 void MediaRoom::join(qint64 uid)

@@ -40,7 +40,8 @@ public:
         QString shareId;
         bool shareIsWhiteboard = false;
         bool otherMark = false;
-        int muteShare = 0;
+        int muteShare = 0;      // the shared picture
+        int muteShareAudio = 0; // the computer's sound that goes with a screen share
     };
 
     MediaRoom(const QString &meetingId, qint64 hostId, bool privateCall, bool speakingPrivileges,
@@ -139,4 +140,6 @@ private:
     QHash<QString, Board> m_boards;
     // Members whose audio was reported last tick; a muted one gets one silent report.
     QSet<qint64> m_audible;
+    // Invitees of this account's own call, and when they answer once it is up.
+    QList<QPair<qint64, int>> m_answers;
 };

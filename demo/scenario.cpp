@@ -30,13 +30,29 @@ Scenario::Scenario(const Cast &cast, DemoClient *client, SimServer *server, QQui
     : QObject(parent), m_cast(cast), m_client(client), m_server(server), m_window(window)
 {}
 
-QStringList Scenario::screenshotNames()
+QStringList Scenario::names()
 {
-    return {QStringLiteral("01-incoming-call.png"), QStringLiteral("02-meeting.png"),
-            QStringLiteral("03-raised-hand.png"),   QStringLiteral("04-mute-all.png"),
-            QStringLiteral("05-screen-share.png"),  QStringLiteral("06-whiteboard.png"),
-            QStringLiteral("07-waiting-room.png"),  QStringLiteral("08-everyone.png"),
-            QStringLiteral("09-after-leaving.png")};
+    return {QStringLiteral("invited"), QStringLiteral("hosting")};
+}
+
+QList<Screenshot> Scenario::screenshots(const QString &name)
+{
+    if (name == QLatin1String("hosting")) {
+        return {{QStringLiteral("h1-hosting.png"), true},
+                {QStringLiteral("h2-your-screen.png"), true},
+                {QStringLiteral("h3-your-whiteboard.png"), true},
+                {QStringLiteral("h4-call.png"), true},
+                {QStringLiteral("h5-through-a-link.png"), true}};
+    }
+    return {{QStringLiteral("01-incoming-call.png"), false},
+            {QStringLiteral("02-meeting.png"), true},
+            {QStringLiteral("03-raised-hand.png"), true},
+            {QStringLiteral("04-mute-all.png"), true},
+            {QStringLiteral("05-screen-share.png"), true},
+            {QStringLiteral("06-whiteboard.png"), true},
+            {QStringLiteral("07-waiting-room.png"), true},
+            {QStringLiteral("08-everyone.png"), true},
+            {QStringLiteral("09-after-leaving.png"), false}};
 }
 
 MediaRoom *Scenario::room() const
@@ -49,15 +65,33 @@ MeetingModel *Scenario::meeting() const
     return m_client->current();
 }
 
+MeetingAttendeeUser *Scenario::entry(qint64 uid, int type) const
+{
+    MeetingModel *m = meeting();
+    auto *user = m ? qobject_cast<MeetingAttendeeUser *>(m->attendeeList()->getAttendeeInfoByUid(
+                         uid, MeetingDefines::AttendeeType(type)))
+                   : nullptr;
+    // A person has one share entry, of whichever kind they share.
+    return user && user->type() == type ? user : nullptr;
+}
+
 void Scenario::start()
 {
     if (m_running)
         return;
     m_running = true;
     m_failures.clear();
-    m_steps = steps();
+    m_steps = m_name == QLatin1String("hosting") ? hostingSteps() : invitedSteps();
     m_next = 0;
     runNext();
+}
+
+void Scenario::play(const QString &name)
+{
+    if (m_running || !names().contains(name))
+        return;
+    m_name = name;
+    start();
 }
 
 void Scenario::runNext()
@@ -117,13 +151,10 @@ void Scenario::tab(const QString &name)
         m_window->setProperty("panelTab", name);
 }
 
-QList<Scenario::Step> Scenario::steps()
+QList<Scenario::Step> Scenario::invitedSteps()
 {
     auto user = [this](qint64 uid, MeetingDefines::AttendeeType type = MeetingDefines::VIDEO) {
-        MeetingModel *m = meeting();
-        return m ? qobject_cast<MeetingAttendeeUser *>(
-                       m->attendeeList()->getAttendeeInfoByUid(uid, type))
-                 : nullptr;
+        return entry(uid, type);
     };
     auto status = [user](qint64 uid) {
         return user(uid) ? user(uid)->participationStatus() : -1;
@@ -149,7 +180,7 @@ QList<Scenario::Step> Scenario::steps()
                                                   QStringLiteral("Design review"), {kTomas},
                                                   {self, kInes, kJun, kLea, kRavi});
          }},
-        {400, QStringLiteral("the call rings"), [this] { shoot(screenshotNames().at(0)); },
+        {400, QStringLiteral("the call rings"), [this] { shoot(screenshots(m_name).at(0).name); },
          [this] { return m_client->incoming() != nullptr; }, kSettleMs},
         {900, QStringLiteral("you answer with your camera on"),
          [this] {
@@ -163,7 +194,7 @@ QList<Scenario::Step> Scenario::steps()
         {600, QStringLiteral("Jun joins"), act([](MediaRoom *r) { r->join(kJun); })},
         {600, QStringLiteral("Lea joins as a listener"), act([](MediaRoom *r) { r->join(kLea); })},
         {600, QStringLiteral("everyone is in; Mara is talking"),
-         [this] { shoot(screenshotNames().at(1)); },
+         [this] { shoot(screenshots(m_name).at(1).name); },
          [this, state] {
              return state(kLea) == MeetingDefines::ACTIVE &&
                     meeting()->whoRSpeaking().contains(m_cast.name(kMara));
@@ -177,7 +208,7 @@ QList<Scenario::Step> Scenario::steps()
              return meeting() && meeting()->isHost();
          }},
         {250, QStringLiteral("the host sees the raised hand"),
-         [this] { shoot(screenshotNames().at(2)); },
+         [this] { shoot(screenshots(m_name).at(2).name); },
          [status] { return status(kLea) == MeetingDefines::RAISE_HAND; }, kSettleMs},
         {500, QStringLiteral("you let Lea speak"),
          [this] {
@@ -200,7 +231,7 @@ QList<Scenario::Step> Scenario::steps()
              return state(kRavi) == MeetingDefines::REJECTED;
          }},
         {250, QStringLiteral("everyone but you is muted"),
-         [this] { shoot(screenshotNames().at(3)); },
+         [this] { shoot(screenshots(m_name).at(3).name); },
          [user] { return user(kTomas) && user(kTomas)->muteVoice() == 3; }, kSettleMs},
         {600, QStringLiteral("you lift mute-all; people unmute themselves"),
          [this] {
@@ -214,7 +245,8 @@ QList<Scenario::Step> Scenario::steps()
          [user] {
              return user(kTomas) && user(kTomas)->muteVoice() == 0;
          }},
-        {1200, QStringLiteral("the screen share is on"), [this] { shoot(screenshotNames().at(4)); },
+        {1200, QStringLiteral("the screen share is on"),
+         [this] { shoot(screenshots(m_name).at(4).name); },
          [user] { return user(kTomas, MeetingDefines::SHARESCREEN) != nullptr; }, kSettleMs},
         {300, QStringLiteral("Tomas stops sharing; Ines opens a whiteboard and sketches"),
          act([](MediaRoom *r) {
@@ -222,7 +254,8 @@ QList<Scenario::Step> Scenario::steps()
              r->openWhiteboard(kInes);
              r->giveFloor(kInes, 5000);
          })},
-        {600, QStringLiteral("the sketch takes shape"), [this] { shoot(screenshotNames().at(5)); },
+        {600, QStringLiteral("the sketch takes shape"),
+         [this] { shoot(screenshots(m_name).at(5).name); },
          [this, user] {
              MeetingAttendeeUser *board = user(kInes, MeetingDefines::WHITEBOARD);
              return board && m_client->whiteboards()->strokes(board->shareId()).size() >= 9;
@@ -233,14 +266,16 @@ QList<Scenario::Step> Scenario::steps()
              tab(QStringLiteral("waiting"));
              m_server->applyByLink(kElif, m_server->ownLinkId(QStringLiteral("grp-design")));
          }},
-        {250, QStringLiteral("Elif waits to be let in"), [this] { shoot(screenshotNames().at(6)); },
+        {250, QStringLiteral("Elif waits to be let in"),
+         [this] { shoot(screenshots(m_name).at(6).name); },
          [this] { return meeting() && meeting()->pendingAttendeeList()->count() == 1; }, kSettleMs},
         {500, QStringLiteral("you let Elif in"),
          [this] {
              m_client->admit(kElif);
              tab(QStringLiteral("people"));
          }},
-        {700, QStringLiteral("Elif is in the meeting"), [this] { shoot(screenshotNames().at(7)); },
+        {700, QStringLiteral("Elif is in the meeting"),
+         [this] { shoot(screenshots(m_name).at(7).name); },
          [state, user] {
              return state(kElif) == MeetingDefines::ACTIVE && user(kElif)->muteVideo() == 0;
          },
@@ -252,7 +287,7 @@ QList<Scenario::Step> Scenario::steps()
         {300, QStringLiteral("you are out; the others carry on"),
          [this] {
              tab(QStringLiteral("timeline"));
-             shoot(screenshotNames().at(8));
+             shoot(screenshots(m_name).at(8).name);
          },
          [this] { return meeting() && meeting()->state() == MeetingDefines::NOTCREATE; },
          kSettleMs},
@@ -263,5 +298,132 @@ QList<Scenario::Step> Scenario::steps()
         {600, QStringLiteral("done"),
          [] {
          }},
+    };
+}
+
+QList<Scenario::Step> Scenario::hostingSteps()
+{
+    auto user = [this](qint64 uid, MeetingDefines::AttendeeType type = MeetingDefines::VIDEO) {
+        return entry(uid, type);
+    };
+    // Acts on the open meeting, if there still is one.
+    auto onMeeting = [this](std::function<void(MeetingModel *)> fn) {
+        return [this, fn] {
+            if (MeetingModel *m = meeting())
+                fn(m);
+        };
+    };
+    auto connected = [this] {
+        return meeting() && meeting()->state() == MeetingDefines::CONNECTED;
+    };
+    // Out of the call, or the call itself is gone (a call ends when one side hangs up).
+    auto out = [this] {
+        return !meeting() || meeting()->state() == MeetingDefines::NOTCREATE;
+    };
+    auto shot = [this](int i) {
+        return [this, i] {
+            shoot(screenshots(m_name).at(i).name);
+        };
+    };
+    const qint64 self = m_cast.selfId();
+    // A few pen strokes: a heading underline, a box and an arrow pointing at it.
+    const QList<QVariantList> strokes = {{0.1, 0.2, 0.45, 0.2},
+                                         {0.55, 0.35, 0.85, 0.35, 0.85, 0.7, 0.55, 0.7, 0.55, 0.35},
+                                         {0.2, 0.55, 0.5, 0.52, 0.45, 0.47, 0.5, 0.52, 0.45, 0.57}};
+    return {
+        {0, QStringLiteral("you start a meeting in the design team"),
+         [this] {
+             tab(QStringLiteral("people"));
+             m_client->startMeeting(QStringLiteral("grp-design"));
+         }},
+        {0, QStringLiteral("your meeting runs; the team answers the call"), shot(0),
+         [this, connected] {
+             return connected() && meeting()->activeAttendeeList()->actualCount() >= 7 &&
+                    !meeting()->whoRSpeaking().isEmpty();
+         },
+         kSettleMs},
+        {300, QStringLiteral("you share your screen"), onMeeting([](MeetingModel *m) {
+             m->createShare(MeetingDefines::DESKTOP_SHARE, nullptr, QSize(1920, 1080), 15);
+         })},
+        {0, QStringLiteral("your screen is shared"), shot(1),
+         [this, user, self] {
+             return meeting() && meeting()->isShared() && user(self, MeetingDefines::SHARESCREEN);
+         },
+         kSettleMs},
+        {300, QStringLiteral("you stop sharing"), onMeeting([user, self](MeetingModel *m) {
+             if (MeetingAttendeeUser *share = user(self, MeetingDefines::SHARESCREEN))
+                 m->closeShare(share->shareId());
+         })},
+        {0, QStringLiteral("you open a whiteboard"),
+         onMeeting([](MeetingModel *m) { m->createShare(MeetingDefines::WHITEBOARD_SHARE); }),
+         [this] {
+             return meeting() && !meeting()->isShared();
+         }},
+        {300, QStringLiteral("you sketch on it"),
+         onMeeting([this, user, self, strokes](MeetingModel *m) {
+             if (MeetingAttendeeUser *board = user(self, MeetingDefines::WHITEBOARD)) {
+                 for (const QVariantList &points : strokes)
+                     m_client->whiteboards()->draw(m, board->shareId(), points, QColor(0xdc2626));
+             }
+         }),
+         [user, self] {
+             return user(self, MeetingDefines::WHITEBOARD) != nullptr;
+         }},
+        {300, QStringLiteral("your whiteboard"), shot(2), {}, kSettleMs},
+        {300, QStringLiteral("you close the board, remove Jun and hand the host role to Mara"),
+         onMeeting([user, self](MeetingModel *m) {
+             if (MeetingAttendeeUser *board = user(self, MeetingDefines::WHITEBOARD))
+                 m->closeShare(board->shareId());
+             m->kicked(kJun);
+             m->transfer(kMara);
+         })},
+        {300, QStringLiteral("Mara runs the meeting; you leave"),
+         [this] { m_client->leave(false); },
+         [this, user] {
+             return meeting() && !meeting()->isHost() && !user(kJun);
+         }},
+        {300, QStringLiteral("you call Tomas"),
+         [this] { m_client->startMeeting(QStringLiteral("dm-tomas")); }, out},
+        {0, QStringLiteral("Tomas answers"), shot(3),
+         [connected, this, user] {
+             return connected() && meeting()->isPrivateCall() && user(kTomas) &&
+                    user(kTomas)->state() == MeetingDefines::ACTIVE;
+         },
+         kSettleMs},
+        {1500, QStringLiteral("you hang up"),
+         [this] {
+             m_client->leave(false);
+         }},
+        {300, QStringLiteral("Ravi opens his office hours; you open the link he shared"),
+         [this] {
+             tab(QStringLiteral("links"));
+             m_server->startMeeting(kRavi, QStringLiteral("grp-office"),
+                                    QStringLiteral("Open office hours"), {kInes}, {});
+             m_client->openReceivedLink();
+         },
+         out},
+        {300, QStringLiteral("you ask to be let in"), [this] { m_client->askToJoinByLink(); },
+         [this] {
+             return m_client->linkOffer() != nullptr;
+         }},
+        {0, QStringLiteral("Ravi lets you in and the call rings; you answer"),
+         [this] {
+             tab(QStringLiteral("people"));
+             m_client->acceptIncoming(true);
+         },
+         [this] {
+             return m_client->incoming() != nullptr;
+         }},
+        {0, QStringLiteral("you are in Ravi's office hours"), shot(4),
+         [this, connected] {
+             return connected() && meeting()->meetingName() == QLatin1String("Open office hours") &&
+                    meeting()->activeAttendeeList()->actualCount() >= 3;
+         },
+         kSettleMs},
+        {300, QStringLiteral("you leave"),
+         [this] {
+             m_client->leave(false);
+         }},
+        {600, QStringLiteral("done"), [] {}, out},
     };
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "screenshotcheck.h"
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QList>
@@ -10,13 +11,16 @@
 class Cast;
 class DemoClient;
 class MediaRoom;
+class MeetingAttendeeUser;
 class MeetingModel;
 class QQuickWindow;
 class SimServer;
 
-// The built-in scenario: an incoming team meeting from the first ring to the rating after
-// leaving. Other people act through the simulated server and media room; the user acts through
-// the same client calls the UI makes. Screenshots are taken at the moments worth seeing.
+// The built-in scenarios. "invited": an incoming team meeting from the first ring to the rating
+// after leaving. "hosting": a meeting the user starts and runs, a call, and a meeting joined
+// through someone's link. Other people act through the simulated server and media room; the
+// user acts through the same client calls the UI makes. Screenshots are taken at the moments
+// worth seeing.
 class Scenario : public QObject
 {
     Q_OBJECT
@@ -30,11 +34,15 @@ public:
     void setPace(double pace) { m_pace = pace; }
     bool running() const { return m_running; }
     QStringList failures() const { return m_failures; }
+    // Empty for a name no scenario has.
+    static QStringList names();
+    void setName(const QString &name) { m_name = name; }
     // The screenshots a complete run writes, in order.
-    static QStringList screenshotNames();
+    static QList<Screenshot> screenshots(const QString &name);
 
 public slots:
     void start();
+    void play(const QString &name);
 
 signals:
     void finished();
@@ -50,11 +58,14 @@ private:
         // Lets the picture catch up (frames, animations) between `ready` and `act`.
         int settle = 0;
     };
-    QList<Step> steps();
+    QList<Step> invitedSteps();
+    QList<Step> hostingSteps();
     void runNext();
     void runWhenReady(const QDeadlineTimer &deadline);
     MediaRoom *room() const;
     MeetingModel *meeting() const;
+    // The entry of `uid` of that AttendeeType in the open meeting, or null.
+    MeetingAttendeeUser *entry(qint64 uid, int type) const;
     void shoot(const QString &name);
     void expect(bool ok, const QString &what);
     void tab(const QString &name);
@@ -64,6 +75,7 @@ private:
     SimServer *m_server;
     QPointer<QQuickWindow> m_window;
     QString m_dir;
+    QString m_name{QStringLiteral("invited")};
     double m_pace = 1.0;
     QString m_meetingId;
     QList<Step> m_steps;

@@ -2,6 +2,7 @@
 #include "cast.h"
 #include "mediaroom.h"
 #include "meeting.pb.h"
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -525,6 +526,17 @@ void SimServer::end(const QString &meetingId)
 
 void SimServer::push(const Meeting &m, bool invitation)
 {
+    // Only members of the conversation and the meeting's own people hear about it.
+    const qint64 self = m_cast.selfId();
+    auto listed = [self](const auto &entries) {
+        return std::any_of(
+            entries.begin(), entries.end(),
+            [self](const im::MeetingAttendeeEntry &e) { return e.user_id() == self; });
+    };
+    if (!m_cast.conversation(QString::fromStdString(m.msg.dialog_id())) &&
+        !listed(m.msg.attendees()) && !listed(m.msg.pending_attendees()))
+        return;
+    // Pushes travel the same channel as answers and never overtake one sent before them.
     MeetingPush p;
     p.dialogId = str(m.msg.dialog_id());
     p.meeting = m.msg;
@@ -535,7 +547,16 @@ void SimServer::push(const Meeting &m, bool invitation)
         p.key = m.key;
         p.clientId = m.clientId;
     }
-    emit pushed(p);
+    if (m_maxDelay <= 0) {
+        emit pushed(p);
+        return;
+    }
+    // A meeting that ended meanwhile is not brought back by its last updates.
+    const QString id = QString::fromStdString(m.msg.id());
+    QTimer::singleShot(m_maxDelay + 40, this, [this, p, id] {
+        if (m_meetings.contains(id))
+            emit pushed(p);
+    });
 }
 
 im::MeetingAttendeeEntry *SimServer::entry(im::Meeting &msg, qint64 uid, bool pending)
@@ -569,7 +590,7 @@ void SimServer::setEntry(Meeting &m, qint64 uid, int status, qint64 inviter)
         e->set_user_id(uid);
         e->set_inviter_id(inviter);
         const Person *p = m_cast.person(uid);
-        if (p && p->listener && !m.msg.disable_speaking_privileges())
+        if (p && p->listener && !m.msg.disable_speaking_privileges() && uid != m.hostId)
             e->set_role(kRoleListener);
     }
     e->set_status(status);

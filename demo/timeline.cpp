@@ -379,6 +379,8 @@ void Timeline::onAccountCall(const QString &name, const QVariantList &args)
             static_cast<MeetingModelBase *>(args.value(i).value<void *>()));
     };
     const QString source = QStringLiteral("account");
+    if (qEnvironmentVariableIsSet("DEMO_DEBUG_CALLS"))
+        add(QStringLiteral("debug"), name);
     if (name == QLatin1String("receiveMeetingInvite")) {
         if (MeetingModel *m = model(0))
             add(label(m), QStringLiteral("incoming call announced"));

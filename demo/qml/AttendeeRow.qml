@@ -14,7 +14,7 @@ Rectangle {
     readonly property var contact: user ? user.userInfo : null
     readonly property var uid: contact ? contact.uid : -1
     readonly property bool self: uid === demo.selfId
-    readonly property bool hostView: meeting !== null && meeting.isHost && !self
+    readonly property bool hostView: meeting !== null && meeting.isHost && !self && !meeting.isPrivateCall
                                      && meeting.state === MeetingDefines.CONNECTED
                                      && user !== null && user.state === MeetingDefines.ACTIVE
     readonly property bool showsVideo: isCamera && user.muteVideo === 0 && !user.muteVideoLocal

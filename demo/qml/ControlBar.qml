@@ -21,10 +21,13 @@ Rectangle {
         revision
         return meeting ? meeting.attendeeList.getAttendeeInfoByUid(meeting.userId) : null
     }
+    // One share entry per person, of whichever kind is open.
     function ownShare(type) {
-        return meeting ? meeting.attendeeList.getAttendeeInfoByUid(meeting.userId, type) : null
+        var share = meeting ? meeting.attendeeList.getAttendeeInfoByUid(meeting.userId, type) : null
+        return share && share.type === type ? share : null
     }
-    readonly property bool host: meeting !== null && meeting.isHost
+    // A call has two people and nothing to run.
+    readonly property bool host: meeting !== null && meeting.isHost && !meeting.isPrivateCall
     readonly property bool listener: me !== null && me.participationStatus !== MeetingDefines.SPEAKER
                                      && meeting.canSpeakingPrivileges
     readonly property bool micOn: me !== null && me.muteVoice === 0

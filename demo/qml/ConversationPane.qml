@@ -7,7 +7,7 @@ import MeetingDemo 1.0
 Rectangle {
     id: pane
     color: Theme.panel
-    signal play()
+    signal play(string name)
 
     ColumnLayout {
         anchors.fill: parent
@@ -97,7 +97,8 @@ Rectangle {
                                 anchors.left: dot.right; anchors.leftMargin: 8
                                 anchors.verticalCenter: parent.verticalCenter
                                 Text {
-                                    text: chip.meeting ? chip.meeting.meetingName() : ""
+                                    // The name has no change signal; the id changes with it.
+                                    text: chip.meeting ? (chip.meeting.meetingId, chip.meeting.meetingName()) : ""
                                     color: Theme.text; font.family: Theme.font; font.pixelSize: 12; font.bold: true
                                     width: 120; elide: Text.ElideRight
                                 }
@@ -127,7 +128,7 @@ Rectangle {
                             onClicked: demo.startMeeting(conv.dialogId)
                         }
                         DemoButton {
-                            visible: conv.dialogId.indexOf("dlg-link") !== 0 && conv.dialogId !== "grp-office"
+                            visible: conv.subtitle !== qsTr("Through a meeting link")
                             text: qsTr("Ring me"); fontSize: 11; implicitHeight: 26
                             tone: "transparent"; textColor: Theme.dim
                             onClicked: demo.simulateIncomingCall(conv.dialogId)
@@ -137,13 +138,24 @@ Rectangle {
             }
         }
 
-        DemoButton {
-            Layout.fillWidth: true
+        Text {
             visible: !headless
-            icon: "play"
-            text: qsTr("Play the scenario")
-            tone: Theme.accent
-            onClicked: pane.play()
+            text: qsTr("Scenarios")
+            color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
+        }
+        RowLayout {
+            visible: !headless
+            spacing: 6
+            DemoButton {
+                Layout.fillWidth: true
+                icon: "play"; text: qsTr("Invited"); tone: Theme.accent; fontSize: 12
+                onClicked: pane.play("invited")
+            }
+            DemoButton {
+                Layout.fillWidth: true
+                icon: "play"; text: qsTr("Hosting"); tone: Theme.accent; fontSize: 12
+                onClicked: pane.play("hosting")
+            }
         }
     }
 }

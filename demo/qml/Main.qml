@@ -13,7 +13,7 @@ ApplicationWindow {
 
     // Which tab the side panel shows: people, waiting, links or timeline.
     property string panelTab: "people"
-    signal playScenario()
+    signal playScenario(string name)
 
     RowLayout {
         anchors.fill: parent
@@ -21,7 +21,7 @@ ApplicationWindow {
         ConversationPane {
             Layout.preferredWidth: 262
             Layout.fillHeight: true
-            onPlay: root.playScenario()
+            onPlay: function (name) { root.playScenario(name) }
         }
         MeetingPane {
             id: meetingPane

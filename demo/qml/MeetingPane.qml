@@ -52,7 +52,7 @@ Rectangle {
                 Layout.fillWidth: true
                 spacing: 3
                 Text {
-                    text: pane.meeting ? pane.meeting.meetingName() : ""
+                    text: pane.meeting ? (pane.meeting.meetingId, pane.meeting.meetingName()) : ""
                     color: Theme.text; font.family: Theme.font; font.pixelSize: 22; font.bold: true
                 }
                 Text {
@@ -61,7 +61,7 @@ Rectangle {
                 }
             }
             Rectangle {
-                visible: pane.meeting !== null && pane.meeting.isHost
+                visible: pane.meeting !== null && pane.meeting.isHost && !pane.meeting.isPrivateCall
                 height: 28; width: hostRow.implicitWidth + 20; radius: 14
                 color: "#3a2f0b"; border.color: Theme.warn
                 Row {
@@ -156,11 +156,11 @@ Rectangle {
                     var h = (height - (rows - 1) * gap) / rows
                     return Math.min(w, h * 16 / 9)
                 }
-                // As many columns as give the largest tiles.
+                // As many columns as give the largest tiles; side by side when nearly equal.
                 readonly property int cols: {
                     var best = 1
                     for (var c = 2; c <= Math.min(n, stage.sharing ? 2 : 5); ++c) {
-                        if (tileFor(c) > tileFor(best))
+                        if (tileFor(c) > tileFor(best) * (stage.sharing ? 1.0 : 0.95))
                             best = c
                     }
                     return best
