@@ -641,6 +641,13 @@ void MediaRoom::decline(qint64 uid)
     m->state = State::Gone;
     setStatus(uid, SimServer::Rejected);
     emitEngine([uid](Broadcaster *b) { emit b->sigNotifyReject(uid); });
+    if (!m_private)
+        return;
+    // A declined call is over.
+    for (Member &other : m_members) {
+        other.state = State::Gone;
+        setStatus(other.id, 0);
+    }
 }
 
 void MediaRoom::leave(qint64 uid)

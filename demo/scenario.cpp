@@ -4,6 +4,8 @@
 #include "mediaroom.h"
 #include "meetingattendeelist.h"
 #include "meetingattendeeuser.h"
+#include "meetinglinkitem.h"
+#include "meetinglinklist.h"
 #include "meetingmodel.h"
 #include "simserver.h"
 #include "timeline.h"
@@ -63,6 +65,17 @@ MediaRoom *Scenario::room() const
 MeetingModel *Scenario::meeting() const
 {
     return m_client->current();
+}
+
+MeetingLinkItem *Scenario::linkNamed(const QString &name) const
+{
+    MeetingLinkList *links = m_client->links();
+    for (int row = 0; row < links->rowCount(); ++row) {
+        auto *item = links->data(links->index(row), Qt::UserRole + 1).value<MeetingLinkItem *>();
+        if (item && item->name() == name)
+            return item;
+    }
+    return nullptr;
 }
 
 MeetingAttendeeUser *Scenario::entry(qint64 uid, int type) const
@@ -342,6 +355,20 @@ QList<Scenario::Step> Scenario::hostingSteps()
                     !meeting()->whoRSpeaking().isEmpty();
          },
          kSettleMs},
+        {300, QStringLiteral("you invite Lea to speak and make Ines a listener"),
+         onMeeting([](MeetingModel *m) {
+             m->inviteSpeak(kLea, false);
+             m->beListener(kInes);
+         })},
+        {0, QStringLiteral("you mute Tomas"),
+         [user] {
+             if (MeetingAttendeeUser *tomas = user(kTomas))
+                 tomas->setMuteVoice(1);
+         },
+         [user] {
+             return user(kLea) && user(kLea)->participationStatus() == MeetingDefines::SPEAKER &&
+                    user(kInes)->participationStatus() == MeetingDefines::LISTENER;
+         }},
         {300, QStringLiteral("you share your screen"), onMeeting([](MeetingModel *m) {
              m->createShare(MeetingDefines::DESKTOP_SHARE, nullptr, QSize(1920, 1080), 15);
          })},
@@ -423,6 +450,38 @@ QList<Scenario::Step> Scenario::hostingSteps()
         {300, QStringLiteral("you leave"),
          [this] {
              m_client->leave(false);
+         }},
+        {300, QStringLiteral("you make a meeting link for a new room, rename it, then delete it"),
+         [this] {
+             tab(QStringLiteral("links"));
+             m_client->links()->createOrUpdateMeetingLink(QString(), QStringLiteral("Launch room"));
+         },
+         out},
+        {0, QStringLiteral("you rename the link"),
+         [this] {
+             MeetingLinkItem *item = linkNamed(QStringLiteral("Launch room"));
+             m_client->links()->createOrUpdateMeetingLink(item->id(),
+                                                          QStringLiteral("Launch war room"));
+         },
+         [this] {
+             return linkNamed(QStringLiteral("Launch room")) != nullptr;
+         }},
+        {0, QStringLiteral("you delete the link"),
+         [this] {
+             m_client->links()->removeMeetingLink(
+                 linkNamed(QStringLiteral("Launch war room"))->id());
+         },
+         [this] {
+             return linkNamed(QStringLiteral("Launch war room")) != nullptr;
+         }},
+        {300, QStringLiteral("Mara calls you; you are busy and decline"),
+         [this] { m_client->simulateIncomingCall(QStringLiteral("dm-mara")); },
+         [this] {
+             return !linkNamed(QStringLiteral("Launch war room"));
+         }},
+        {0, QStringLiteral("you decline"), [this] { m_client->declineIncoming(); },
+         [this] {
+             return m_client->incoming() != nullptr;
          }},
         {600, QStringLiteral("done"), [] {}, out},
     };

@@ -12,6 +12,7 @@ class Cast;
 class DemoClient;
 class MediaRoom;
 class MeetingAttendeeUser;
+class MeetingLinkItem;
 class MeetingModel;
 class QQuickWindow;
 class SimServer;
@@ -66,6 +67,7 @@ private:
     MeetingModel *meeting() const;
     // The entry of `uid` of that AttendeeType in the open meeting, or null.
     MeetingAttendeeUser *entry(qint64 uid, int type) const;
+    MeetingLinkItem *linkNamed(const QString &name) const;
     void shoot(const QString &name);
     void expect(bool ok, const QString &what);
     void tab(const QString &name);

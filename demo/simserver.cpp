@@ -292,11 +292,12 @@ SimServer::Reply SimServer::reject(const QByteArray &payload)
         if (!m)
             return {kNotFound, {}};
         const bool busy = req.reason() == 2;
-        setEntry(*m, m_cast.selfId(), busy ? Busy : Rejected, 0);
-        m->room->decline(m_cast.selfId());
         emit note(QStringLiteral("%1 declines \"%2\"%3")
                       .arg(nameOf(m_cast.selfId()), str(m->msg.name()),
                            busy ? QStringLiteral(" (busy)") : QString()));
+        setEntry(*m, m_cast.selfId(), busy ? Busy : Rejected, 0);
+        // Declining may end a call, and with it the record.
+        m->room->decline(m_cast.selfId());
         return {};
     }
     // The creator withdraws an unanswered call.

@@ -79,7 +79,7 @@ Rectangle {
                             id: chip
                             required property var meeting
                             readonly property bool inCall: meeting && meeting.state === MeetingDefines.CONNECTED
-                            readonly property int present: meeting ? meeting.activeAttendeeList.count : 0
+                            readonly property int present: meeting ? meeting.activeAttendeeList.actualCount : 0
                             Layout.fillWidth: true
                             height: 40
                             radius: 8

@@ -190,7 +190,7 @@ Rectangle {
             Rectangle {
                 anchors.fill: parent
                 visible: pane.meeting !== null && !pane.inCall
-                color: "#cc0b1220"
+                color: "#e60b1220"
                 radius: 12
                 Column {
                     anchors.centerIn: parent
@@ -211,15 +211,22 @@ Rectangle {
                         spacing: 8
                         Text { anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("How was the call?"); color: Theme.text; font.family: Theme.font; font.pixelSize: 14 }
                         Row {
+                            id: stars
                             anchors.horizontalCenter: parent.horizontalCenter
                             spacing: 6
+                            property int hovered: -1
                             Repeater {
                                 model: 5
                                 delegate: Icon {
                                     required property int index
                                     width: 30; height: 30; name: "star"
-                                    color: starMouse.containsMouse ? Theme.warn : Theme.dim
-                                    MouseArea { id: starMouse; anchors.fill: parent; hoverEnabled: true; onClicked: demo.rate(parent.index + 1) }
+                                    color: index <= stars.hovered ? Theme.warn : Theme.dim
+                                    MouseArea {
+                                        anchors.fill: parent
+                                        hoverEnabled: true
+                                        onContainsMouseChanged: stars.hovered = containsMouse ? parent.index : -1
+                                        onClicked: demo.rate(parent.index + 1)
+                                    }
                                 }
                             }
                         }

@@ -7,7 +7,8 @@ ListView {
     clip: true
     spacing: 3
     model: demo.timeline
-    onCountChanged: Qt.callLater(positionViewAtEnd)
+    onCountChanged: if (visible) Qt.callLater(positionViewAtEnd)
+    onVisibleChanged: if (visible) Qt.callLater(positionViewAtEnd)
     delegate: Row {
         width: ListView.view.width
         spacing: 6

@@ -45,6 +45,10 @@ else()
         "meeting \"Design team meeting\" created"
         "join accepted by the server"
         "you are the host now"
+        "Lea Novak is invited to speak"
+        "Lea Novak is now a speaker"
+        "Ines Duarte is now a listener"
+        "Tomas Berg turns the microphone off"
         "Alex Moreno starts sharing the screen"
         "Alex Moreno opens a whiteboard"
         "Jun Sato left the attendee list"
@@ -52,7 +56,11 @@ else()
         "call: the other side is in the call"
         "opening a received link answered 0"
         "Ravi Iyer lets Alex Moreno in"
-        "incoming call announced")
+        "incoming call announced"
+        "meeting link \"Launch room\" listed"
+        "meeting link renamed to \"Launch war room\""
+        "meeting link \"Launch war room\" removed"
+        "declines \"Call from Mara Lind\"")
 endif()
 foreach(event IN LISTS events)
     string(FIND "${timeline}" "${event}" at)
