@@ -12,6 +12,7 @@
 #include "meetingmodel.h"
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
 
 namespace {
 QString stateText(int state)
@@ -81,7 +82,8 @@ QStringList Timeline::lines() const
 {
     QStringList out;
     for (const Entry &e : m_entries)
-        out.append(e.source + QStringLiteral(": ") + e.text);
+        out.append(
+            QStringLiteral("%1s  %2: %3").arg(e.ms / 1000.0, 7, 'f', 2).arg(e.source, e.text));
     return out;
 }
 
@@ -332,11 +334,18 @@ void Timeline::watchUser(MeetingModel *model, MeetingAttendeeUser *user)
     };
     connect(user, &MeetingAttendeeUser::stateChanged, this,
             [say](int state) { say(stateText(state)); });
-    connect(user, &MeetingAttendeeUser::muteVoiceChanged, this, [say](int mute) {
-        say(mute == 0   ? QStringLiteral("turns the microphone on")
-            : mute == 3 ? QStringLiteral("is muted by the host (mute all)")
-                        : QStringLiteral("turns the microphone off"));
-    });
+    connect(user, &MeetingAttendeeUser::muteVoiceChanged, this,
+            [say, last = std::make_shared<int>(user->muteVoice())](int mute) {
+                if (mute == 0)
+                    say(QStringLiteral("turns the microphone on"));
+                else if (mute == 3)
+                    say(QStringLiteral("is muted by the host (mute all)"));
+                else if (*last == 3)
+                    say(QStringLiteral("may unmute again"));
+                else
+                    say(QStringLiteral("turns the microphone off"));
+                *last = mute;
+            });
     connect(user, &MeetingAttendeeUser::muteVideoChanged, this, [say](int mute) {
         say(mute == 0 ? QStringLiteral("turns the camera on")
                       : QStringLiteral("turns the camera off"));
