@@ -356,6 +356,8 @@ void EngineEventsTest::lifecycle_data()
          "stateChanged(0) sigCloseShare(100,share-100) isSharedChanged(false) "
          "kickedOut(100,1,2) kickedOut(100,0,0)",
          "error(0,meeting_call_exist,0)", ""},
+        {"dismissed, no list to take it back", "", "sigNotifyDismiss 100",
+         "201,202,203|201,202,203||", "stateChanged(0) kickedOut(100,0,0)", "", ""},
         {"invite, new", "", "sigNotifyInvite 204 100", "100,201,202,203,204|100,201,202,203|204|",
          "", "", "204.state=5"},
         {"invite, known", "", "sigNotifyInvite 202 100", "", "", "", "202.state=5"},
