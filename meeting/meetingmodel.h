@@ -351,7 +351,7 @@ private:
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
     void dropAttendee(qint64 uid, const QString &shareId);
-    friend class MediaControlTest;
+    friend class EngineEventsTest;
 
     // Members added by the speaking and share code.
     MeetingAttendeeUser *videoUser(qint64 uid) const;
