@@ -90,6 +90,7 @@ QList<MeetingAttendee> mergedByUser(const QList<MeetingAttendee> &list)
     QList<MeetingAttendee> rows;
     rows.reserve(list.size());
     QHash<qint64, int> rowOfUser;
+    rowOfUser.reserve(list.size());
     for (const MeetingAttendee &a : list) {
         const auto it = rowOfUser.constFind(a.userId);
         if (it != rowOfUser.cend()) {
@@ -110,6 +111,18 @@ QSharedPointer<ContactBase> memberContact(GroupMemberModel *members, qint64 uid)
     if (!contact)
         contact = members->getMemberByUid(uid, true, false, QString());
     return contact;
+}
+
+// QList::move rotates by swapping; shifting each record once is several times cheaper.
+void shiftRow(QList<MeetingAttendee> &rows, int from, int to)
+{
+    MeetingAttendee *const b = rows.data();
+    MeetingAttendee moving = b[from];
+    if (from < to)
+        std::copy(b + from + 1, b + to + 1, b + from);
+    else
+        std::copy_backward(b + to, b + from, b + from + 1);
+    b[to] = moving;
 }
 
 bool isActiveLike(int status)
@@ -184,36 +197,41 @@ void MeetingAttendeeList::deleteLiveObject(const MeetingAttendee &a)
         delete user;
 }
 
+// Every list that holds a live object hears of its end, so that rows left pointing at it
+// until the next refresh are never dereferenced.
 void MeetingAttendeeList::hold(const MeetingAttendee &a)
 {
     if (!a.user)
         return;
-    // Forget what no row needs any more, so that lists living as long as a meeting stay small.
-    if (m_seen.size() > 2 * count() + 64) {
+    m_dead.remove(a.user);
+    connect(a.user, &MeetingAttendeeUser::startDestroy, this,
+            &MeetingAttendeeList::forgetLiveObject, Qt::UniqueConnection);
+}
+
+void MeetingAttendeeList::forgetLiveObject()
+{
+    const auto *user = static_cast<MeetingAttendeeUser *>(sender());
+    // Keep only what rows still point at, so that a list living as long as a meeting stays small.
+    if (m_dead.size() > count() + 64) {
         QSet<const MeetingAttendeeUser *> held;
         for (const MeetingAttendee &row : std::as_const(m_rows))
             held.insert(row.user);
-        m_seen.removeIf([&held](decltype(m_seen)::iterator it) {
-            return it.value().user.isNull() || !held.contains(it.key());
-        });
+        m_dead.removeIf(
+            [&held](decltype(m_dead)::iterator it) { return !held.contains(it.key()); });
     }
-    m_seen.insert(a.user, {a.user, a.user->type()});
+    m_dead.insert(user, user->type());
 }
 
 MeetingAttendeeUser *MeetingAttendeeList::alive(const MeetingAttendee &a) const
 {
-    if (!a.user)
-        return nullptr;
-    const auto it = m_seen.constFind(a.user);
-    return it == m_seen.cend() ? nullptr : static_cast<MeetingAttendeeUser *>(it->user.data());
+    return m_dead.isEmpty() || !m_dead.contains(a.user) ? a.user : nullptr;
 }
 
 int MeetingAttendeeList::typeOf(const MeetingAttendee &a) const
 {
-    const auto it = m_seen.constFind(a.user);
-    if (it == m_seen.cend())
-        return VIDEO;
-    return it->user ? static_cast<MeetingAttendeeUser *>(it->user.data())->type() : it->type;
+    if (MeetingAttendeeUser *user = alive(a))
+        return user->type();
+    return m_dead.value(a.user, VIDEO);
 }
 
 // ---- look-ups ----
@@ -415,6 +433,7 @@ void MeetingAttendeeList::appendAttendee(const QList<MeetingAttendee> &list, boo
 {
     for (const MeetingAttendee &a : list)
         insertRowAt(atFront ? 0 : count(), a, Tables::Bulk);
+    m_tablesExact = m_tablesExact && list.isEmpty();
     publishCounters();
 }
 
@@ -454,6 +473,7 @@ QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &li
     if (m_rows.isEmpty() && !list.isEmpty()) {
         beginResetModel();
         m_rows = mergedByUser(list);
+        m_video.reserve(m_rows.size());
         for (MeetingAttendee &row : m_rows) {
             updateAttendeeUser(row);
             hold(row);
@@ -489,13 +509,14 @@ QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &li
 
 void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added)
 {
-    // One row index for the whole pass instead of a scan per record; an insert shifts rows,
-    // so the index is rebuilt when the next known record needs it.
+    // A server set usually follows the rows, so the row after the last one found is tried
+    // first; otherwise one index serves the whole pass until an insert shifts the rows.
     QHash<RowKey, int> rowOf;
     bool stale = true;
+    int next = 0;
     for (const MeetingAttendee &a : list) {
-        const auto known = m_video.constFind(a.userId);
-        if (known == m_video.cend()) {
+        const auto known = m_video.find(a.userId);
+        if (known == m_video.end()) {
             MeetingAttendee copy = a;
             updateAttendeeUser(copy);
             appendAttendee(copy);
@@ -506,19 +527,24 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
         const MeetingAttendee old = *known;
         MeetingAttendee e = old;
         mergeRecord(e, a);
+        if (!sameRecord(e, old)) {
+            *known = e;
+            hold(e);
+        }
         if (MeetingAttendeeUser *user = alive(old))
             user->setState(a.status);
-        if (e.user != old.user)
-            hold(e);
-        m_video.insert(a.userId, e);
 
-        if (stale) {
+        int row = validRow(next) && m_rows.at(next) == old ? next : -1;
+        if (row < 0 && stale) {
             rowOf.clear();
+            rowOf.reserve(count());
             for (int i = count() - 1; i >= 0; --i)
                 rowOf.insert(keyOf(m_rows.at(i)), i);
             stale = false;
         }
-        const int row = rowNear(old, rowOf.value(keyOf(old), -1));
+        if (row < 0)
+            row = rowNear(old, rowOf.value(keyOf(old), -1));
+        next = row + 1;
         if (row < 0 || sameRecord(m_rows.at(row), e))
             continue;
         m_rows[row] = e;
@@ -529,26 +555,42 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
 
 void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &list)
 {
+    bool changed = false;
     if (!m_rows.isEmpty()) {
-        removeRowsNotIn(list);
-        placeRows(list);
+        // Rows that already match at both ends stay; only the middle is reconciled.
+        const int common = int(std::min(m_rows.size(), list.size()));
+        int head = 0;
+        while (head < common && m_rows.at(head) == list.at(head))
+            ++head;
+        int tail = 0;
+        while (tail < common - head &&
+               m_rows.at(count() - 1 - tail) == list.at(list.size() - 1 - tail))
+            ++tail;
+        changed = removeRowsNotIn(list, head, tail);
+        changed = placeRows(list, head, tail) || changed;
     } else if (!list.isEmpty()) {
         beginResetModel();
         m_rows = list;
         for (const MeetingAttendee &row : list)
             hold(row);
         endResetModel();
+        changed = true;
     }
-    rebuildTables();
+    if (changed || !m_tablesExact)
+        rebuildTables();
+    else
+        publishCounters();
+    setspeakerCount(countSpeakers());
 }
 
-void MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list)
+bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail)
 {
     QSet<RowKey> wanted;
-    wanted.reserve(list.size());
-    for (const MeetingAttendee &a : list)
-        wanted.insert(keyOf(a));
-    for (int i = 0; i < count();) {
+    wanted.reserve(list.size() - head - tail);
+    for (int j = head; j < list.size() - tail; ++j)
+        wanted.insert(keyOf(list.at(j)));
+    bool removed = false;
+    for (int i = head; i < count() - tail;) {
         if (wanted.contains(keyOf(m_rows.at(i)))) {
             ++i;
             continue;
@@ -557,28 +599,34 @@ void MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list)
         m_rows.removeAt(i);
         endRemoveRows();
         publishCounters();
+        removed = true;
     }
+    return removed;
 }
 
-void MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list)
+bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head, int tail)
 {
     // Rows waiting for their place keep their relative order below the placed ones, so the
     // current index of a waiting row is j plus the waiting rows that stood before it.
-    const int n = count();
+    const int waiting = count() - head - tail;
     QHash<RowKey, int> firstOf;
-    std::vector<int> nextOf(size_t(n), -1);
-    for (int i = n - 1; i >= 0; --i) {
-        const RowKey key = keyOf(m_rows.at(i));
+    firstOf.reserve(waiting);
+    std::vector<int> nextOf(size_t(waiting), -1);
+    for (int i = waiting - 1; i >= 0; --i) {
+        const RowKey key = keyOf(m_rows.at(head + i));
         nextOf[size_t(i)] = firstOf.value(key, -1);
         firstOf.insert(key, i);
     }
-    PendingRows pending(n);
-    for (int j = 0; j < list.size(); ++j) {
+    PendingRows pending(waiting);
+    bool changed = false;
+    for (int j = head; j < list.size() - tail; ++j) {
         const MeetingAttendee &a = list.at(j);
         const auto it = firstOf.find(keyOf(a));
         if (it == firstOf.end() || *it < 0) {
             insertRowAt(j, a, Tables::Bulk);
+            m_tablesExact = false;
             publishCounters();
+            changed = true;
             continue;
         }
         const int original = *it;
@@ -588,37 +636,44 @@ void MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list)
         if (k == j)
             continue;
         beginMoveRows({}, k, k, {}, j);
-        m_rows.move(k, j);
+        shiftRow(m_rows, k, j);
         endMoveRows();
         emit moved(k, j);
+        changed = true;
     }
     // Left over: more rows equal to a record than the list holds copies of it.
+    const int end = int(list.size()) - tail;
     while (count() > list.size()) {
-        const int last = count() - 1;
-        beginRemoveRows({}, last, last);
-        m_rows.removeLast();
+        beginRemoveRows({}, end, end);
+        m_rows.removeAt(end);
         endRemoveRows();
         publishCounters();
+        changed = true;
     }
+    return changed;
 }
 
 void MeetingAttendeeList::rebuildTables()
 {
     m_video.clear();
     m_share.clear();
-    int speakers = 0;
     for (const MeetingAttendee &row : std::as_const(m_rows)) {
         MeetingAttendeeUser *user = alive(row);
-        if (!user || user->type() != VIDEO) {
-            m_share.insert(row.userId, row);
-            continue;
-        }
-        m_video.insert(row.userId, row);
-        if (user->participationStatus() == SPEAKER)
-            ++speakers;
+        (user && user->type() == VIDEO ? m_video : m_share).insert(row.userId, row);
     }
+    m_tablesExact = true;
     publishCounters();
-    setspeakerCount(speakers);
+}
+
+// Rows here mirror the caller's records, whose live objects are alive.
+int MeetingAttendeeList::countSpeakers() const
+{
+    int speakers = 0;
+    for (const MeetingAttendee &row : m_rows) {
+        const MeetingAttendeeUser *user = row.user;
+        speakers += user && user->type() == VIDEO && user->participationStatus() == SPEAKER;
+    }
+    return speakers;
 }
 
 // ---- removing ----
@@ -699,7 +754,7 @@ void MeetingAttendeeList::clearAttendee(bool deleteUsers)
     m_rows.clear();
     m_video.clear();
     m_share.clear();
-    m_seen.clear();
+    m_dead.clear();
     endResetModel();
     emit countChanged(0);
     emit actualCountChanged(0);
@@ -713,7 +768,7 @@ void MeetingAttendeeList::moveRow(int index, int target)
         target == index + 1)
         return;
     beginMoveRows({}, index, index, {}, target);
-    m_rows.move(index, target > index ? target - 1 : target);
+    shiftRow(m_rows, index, target > index ? target - 1 : target);
     endMoveRows();
     emit moved(index, target);
 }

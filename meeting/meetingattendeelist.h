@@ -2,7 +2,6 @@
 #include "meetingdefines.h"
 #include <QAbstractListModel>
 #include <QHash>
-#include <QPointer>
 #include <QSet>
 
 class AccountBase;
@@ -105,16 +104,12 @@ private:
     void updateMaxCountHistory(int count);
     void setspeakerCount(int count);
 
-    struct Seen
-    {
-        QPointer<QObject> user;
-        int type = 0;
-    };
     enum class Tables { ByType, Bulk };
 
     template <typename T> T *createLiveObject(qint64 uid);
     void deleteLiveObject(const MeetingAttendee &a);
     void hold(const MeetingAttendee &a);
+    void forgetLiveObject();
     MeetingAttendeeUser *alive(const MeetingAttendee &a) const;
     int typeOf(const MeetingAttendee &a) const;
     bool validRow(int index) const { return index >= 0 && index < count(); }
@@ -128,10 +123,11 @@ private:
     void insertRowAt(int pos, const MeetingAttendee &a, Tables tables);
     void enterTables(const MeetingAttendee &a, Tables tables);
     bool kickOut(const MeetingAttendee &gone, int hint);
-    void removeRowsNotIn(const QList<MeetingAttendee> &list);
-    void placeRows(const QList<MeetingAttendee> &list);
+    bool removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail);
+    bool placeRows(const QList<MeetingAttendee> &list, int head, int tail);
     void updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added);
     void rebuildTables();
+    int countSpeakers() const;
     void sortRows();
 
     QList<MeetingAttendee> m_rows;
@@ -143,7 +139,10 @@ private:
     qint64 m_userId = 0;
     int m_maxCountHistory = 0;
     int m_speakerCount = 0;
-    // Every live object that a row here has held. Another list may delete one while a row
-    // here still points at it, so rows reach their objects through alive().
-    QHash<const MeetingAttendeeUser *, Seen> m_seen;
+    // False while a bulk insert may have put share rows in the video table.
+    bool m_tablesExact = true;
+    // Live objects that a row here held and that have been deleted since, with their type.
+    // Another list may delete one while a row here still points at it, so rows reach their
+    // objects through alive().
+    QHash<const MeetingAttendeeUser *, int> m_dead;
 };

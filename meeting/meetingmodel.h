@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSize>
 #include <QStringList>
+#include <QUrl>
 #include <QThread>
 #include <QVariantList>
 #include <QVideoFrame>
@@ -235,6 +236,11 @@ private slots:
     void onWriteLog(QString log, QString url);
     void onNotifyRinging(QString ringing);
 
+public:
+    // Pure helpers, public so they can be checked without networking or files.
+    static QUrl ringingUrl(const QString &mediaServerUrl, bool ringing);
+    static QString logNamePart(const QString &meetingId);
+
 protected:
     void timerEvent(QTimerEvent *event) override;
 
@@ -345,7 +351,7 @@ private:
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
     void dropAttendee(qint64 uid, const QString &shareId);
-    friend class MediaControlTest;
+    friend class EngineEventsTest;
 
     // Members added by the speaking and share code.
     MeetingAttendeeUser *videoUser(qint64 uid) const;

@@ -315,22 +315,18 @@ void MeetingModel::transfer(qlonglong uid)
 
 void MeetingModel::inviteUser(QVariantList userIds)
 {
-    MeetingManager *manager = m_account->meetingManager();
-    if (!manager) {
+    if (MeetingServiceCmd *cmd = serviceCmd())
+        cmd->inviteUser(m_info.meetingId, m_info.dialogId, userIds);
+    else
         qCWarning(lcMeeting) << "invite dropped: the account has no meeting manager";
-        return;
-    }
-    manager->meetingServiceCmd()->inviteUser(m_info.meetingId, m_info.dialogId, userIds);
 }
 
 void MeetingModel::rejectMeeting(int reason)
 {
-    MeetingManager *manager = m_account->meetingManager();
-    if (!manager) {
+    if (MeetingServiceCmd *cmd = serviceCmd())
+        cmd->rejectMeeting(m_info.meetingId, reason);
+    else
         qCWarning(lcMeeting) << "reject dropped: the account has no meeting manager";
-        return;
-    }
-    manager->meetingServiceCmd()->rejectMeeting(m_info.meetingId, reason);
 }
 
 void MeetingModel::cancelCall()

@@ -10,6 +10,7 @@ packages=(
     qml6-module-qtmultimedia qml6-module-qttest
     libprotobuf-dev protobuf-compiler nlohmann-json3-dev libgl-dev
     xvfb xauth clang-14 libclang-rt-14-dev
+    fonts-dejavu-core libgl1-mesa-dri
 )
 
 missing=()

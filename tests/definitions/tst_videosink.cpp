@@ -98,6 +98,7 @@ void TestVideoSink::fanOut_data()
     row("stopped until registered again", "+a s0 s0 f90 +a f0", "a", "S S S", true, 0, 1);
     row("destroyed output forgotten", "+a +b ~a f0", "b", "S", true, 0, 1);
     row("output destroyed during delivery", "+a +b +c Xb f0", "a c", "S", true, 0, 2);
+    row("last output destroyed during delivery", "+a +b +c Xc f0", "a b", "S", true, 0, 2);
 }
 
 void TestVideoSink::fanOut()

@@ -147,6 +147,7 @@ class TestMeetingLinkItem : public QObject
 private slots:
     void applyAndWithdraw_data();
     void applyAndWithdraw();
+    void followsTheMeetingRunningOnTheLink();
     void readableWhileGoing();
 };
 
@@ -199,6 +200,24 @@ void TestMeetingLinkItem::applyAndWithdraw()
     QCOMPARE(sent.isEmpty(), outcome.isEmpty() || joining);
     if (!sent.isEmpty())
         QCOMPARE(f.lastRequest<im::meeting::JoinMeetingByLinkReq>(285).cancel(), cancel);
+}
+
+void TestMeetingLinkItem::followsTheMeetingRunningOnTheLink()
+{
+    Fixture f;
+    im::MeetingLink l = link("l1", "d1");
+    *l.mutable_meeting() = serverMeeting("m1", 1, {{500, 3}});
+    const auto item = f.manager->meetingLinkList()->createMeetingLinkItemPtr(l);
+    MeetingList *list = f.manager->meetingList(QStringLiteral("d1"), false);
+    QVERIFY(list && item->meetingModel());
+    QCOMPARE(item->meetingModel(), list->getMeetingModel(QStringLiteral("m1")));
+
+    QSignalSpy modelChanged(item.data(), &MeetingLinkItem::meetingModelChanged);
+    list->reset();
+    QCOMPARE(modelChanged.size(), 1);
+    QVERIFY(!item->meetingModel());
+    item->updateLink(link("l1", "d1"));
+    QCOMPARE(modelChanged.size(), 1);
 }
 
 void TestMeetingLinkItem::readableWhileGoing()

@@ -8,26 +8,29 @@
 using namespace directorytest;
 using Send = std::function<void(MeetingServiceCmd &)>;
 Q_DECLARE_METATYPE(Send)
-using Expected = std::shared_ptr<google::protobuf::Message>;
-Q_DECLARE_METATYPE(Expected)
+using Request = std::shared_ptr<google::protobuf::Message>;
+Q_DECLARE_METATYPE(Request)
 
 namespace {
 
 const QString m1 = QStringLiteral("m1"), d1 = QStringLiteral("d1"), l1 = QStringLiteral("l1");
 
-template <typename M> void addRequest(const char *name, int commandId, Send send, const char *text)
-{
-    auto expected = std::make_shared<M>();
-    QVERIFY(google::protobuf::TextFormat::ParseFromString(text, expected.get()));
-    QTest::addRow("%s", name) << send << commandId << Expected(expected);
-}
-
 im::Message message(const char *clientId)
 {
     im::Message m;
     m.set_client_id(clientId);
-    m.set_dialog_id("d1");
     return m;
+}
+
+// One command: what is sent (the request in text form), the answer, and what follows from it.
+template <typename M>
+void row(int commandId, const char *name, Send send, const char *request, int code = 0,
+         QByteArray body = {}, const char *outcome = "")
+{
+    auto expected = std::make_shared<M>();
+    QVERIFY(google::protobuf::TextFormat::ParseFromString(request, expected.get()));
+    QTest::newRow(name) << send << commandId << Request(expected) << code << body
+                        << QString::fromLatin1(outcome);
 }
 
 } // namespace
@@ -37,186 +40,164 @@ class TestServiceCmd : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { AppSettingModel::instance()->setUseStandRouting(true); }
-    void requests_data();
-    void requests();
-    void answers_data();
-    void answers();
+    void commands_data();
+    void commands();
 };
 
-void TestServiceCmd::requests_data()
+void TestServiceCmd::commands_data()
 {
     using namespace im::meeting;
     using C = MeetingServiceCmd;
     QTest::addColumn<Send>("send");
     QTest::addColumn<int>("commandId");
-    QTest::addColumn<Expected>("expected");
-    addRequest<CreateMeetingReq>(
-        "create", 231, [](C &c) { c.createMeeting(message("c1"), QStringLiteral("hi")); },
-        R"(invite_message { client_id: "c1" dialog_id: "d1" } text: "hi" stand_routing: true)");
-    addRequest<MeetingInviteReq>(
-        "invite", 232,
-        [](C &c) {
-            c.inviteUser(m1, d1, {200, QStringLiteral("300")});
-        },
-        R"(meeting_id: "m1" targets: [200, 300])");
-    addRequest<RejectMeetingReq>(
-        "reject", 233, [](C &c) { c.rejectMeeting(m1, 2); }, R"(meeting_id: "m1" reason: 2)");
-    addRequest<RejectMeetingReq>(
-        "cancel", 233, [](C &c) { c.cancelCall(QStringLiteral("c2"), d1); },
+    QTest::addColumn<Request>("request");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("outcome");
+
+    const QByteArray junk("\xff\xff", 2);
+    MeetingInviteResp invited;
+    invited.add_succ_members(200);
+    GetMeetingLinkResp idle;
+    *idle.mutable_meeting_link() = link("l1", "d1", 500, 0);
+    const Send invite = [](C &c) {
+        c.inviteUser(m1, d1, {200, QStringLiteral("300")});
+    };
+    const char *inviteReq = R"(meeting_id: "m1" targets: [200, 300])";
+    const Send join = [](C &c) {
+        c.joinMeeting(m1, QStringLiteral("n1"), true);
+    };
+    const char *joinReq = R"(meeting_id: "m1" nonce: "n1" stand_routing: true)";
+    const Send create = [](C &c) {
+        c.createOrUpdateMeetingLink({}, QStringLiteral("n"));
+    };
+    const char *createReq = R"(meeting_link { name: "n" })";
+    const Send list = [](C &c) {
+        c.listMeetingLinks();
+    };
+    const Send get = [](C &c) {
+        c.getMeetingLink(l1, QStringLiteral("p"), QStringLiteral("t"), d1);
+    };
+    const char *getReq = R"(meeting_link { id: "l1" password: "p" token: "t" })";
+    const Send apply = [](C &c) {
+        c.joinMeetingByLink(l1, {}, QStringLiteral("t"), false);
+    };
+    const Send withdraw = [](C &c) {
+        c.joinMeetingByLink(l1, {}, QStringLiteral("t"), true);
+    };
+    const Send pending = [](C &c) {
+        c.deletePendingAttendees(m1, {7, 8});
+    };
+    const char *pendingReq = R"(meeting_id: "m1" user_ids: [7, 8])";
+
+    row<CreateMeetingReq>(
+        231, "create", [](C &c) { c.createMeeting(message("c1"), QStringLiteral("hi")); },
+        R"(invite_message { client_id: "c1" } text: "hi" stand_routing: true)");
+    row<RejectMeetingReq>(
+        233, "reject", [](C &c) { c.rejectMeeting(m1, 2); }, R"(meeting_id: "m1" reason: 2)");
+    row<RejectMeetingReq>(
+        233, "cancel", [](C &c) { c.cancelCall(QStringLiteral("c2"), d1); },
         R"(dialog_id: "d1" client_id: "c2")");
-    addRequest<RejectMeetingReq>(
-        "cancel, client id of the last create", 233,
+    row<RejectMeetingReq>(
+        233, "cancel, client id of the last create",
         [](C &c) {
             c.createMeeting(message("c3"), {});
             c.cancelCall({}, d1);
         },
         R"(dialog_id: "d1" client_id: "c3")");
-    addRequest<RejectMeetingReq>(
-        "cancel before any create", 233, [](C &c) { c.cancelCall({}, d1); }, R"(dialog_id: "d1")");
-    addRequest<JoinMeetingReq>(
-        "join", 234, [](C &c) { c.joinMeeting(m1, QStringLiteral("n1"), true); },
-        R"(meeting_id: "m1" nonce: "n1" stand_routing: true)");
-    addRequest<CreateOrUpdateMeetingLinkReq>(
-        "rename link", 281, [](C &c) { c.createOrUpdateMeetingLink(l1, QStringLiteral("n")); },
-        R"(meeting_link { id: "l1" name: "n" })");
-    addRequest<ListMeetingLinksResp>(
-        "list links", 282, [](C &c) { c.listMeetingLinks(); }, "");
-    addRequest<DeleteMeetingLinkReq>(
-        "delete link", 283, [](C &c) { c.deleteMeetingLink(l1, true); },
-        R"(meeting_link { id: "l1" } flag: true)");
-    addRequest<GetMeetingLinkReq>(
-        "get link", 284,
-        [](C &c) { c.getMeetingLink(l1, QStringLiteral("p"), QStringLiteral("t"), d1); },
-        R"(meeting_link { id: "l1" password: "p" token: "t" })");
-    addRequest<JoinMeetingByLinkReq>(
-        "withdraw by link", 285,
-        [](C &c) { c.joinMeetingByLink(l1, QStringLiteral("p"), QStringLiteral("t"), true); },
-        R"(meeting_link { id: "l1" password: "p" token: "t" } cancel: true)");
-    addRequest<DeletePendingAttendeesReq>(
-        "delete pending", 286,
-        [](C &c) {
-            c.deletePendingAttendees(m1, {7, 8});
-        },
-        R"(meeting_id: "m1" user_ids: [7, 8])");
-    addRequest<RateMeetingReq>(
-        "rate", 287,
+    row<RejectMeetingReq>(
+        233, "cancel before any create", [](C &c) { c.cancelCall({}, d1); }, R"(dialog_id: "d1")");
+    row<RateMeetingReq>(
+        287, "rate",
         [](C &c) {
             c.rateMeeting(m1, 4, MeetingDefines::CALL_END,
                           MeetingDefines::OWN_INAUDIBLE | MeetingDefines::LOW_SOUND, 0,
                           QStringLiteral("ok"));
         },
         R"(meeting_id: "m1" comment: "ok" score: 4 connecting_issues: 4 audio_issues: 20)");
-}
-
-void TestServiceCmd::requests()
-{
-    QFETCH(Send, send);
-    QFETCH(int, commandId);
-    QFETCH(Expected, expected);
-    Fixture f;
-    send(*f.manager->meetingServiceCmd());
-
-    const auto sent = f.account->requests(commandId);
-    QVERIFY(!sent.isEmpty());
-    QCOMPARE(sent.last().sync, commandId == 231);
-    std::unique_ptr<google::protobuf::Message> actual(expected->New());
-    QVERIFY(actual->ParseFromString(sent.last().payload.toStdString()));
-    QCOMPARE(QString::fromStdString(actual->DebugString()),
-             QString::fromStdString(expected->DebugString()));
-}
-
-void TestServiceCmd::answers_data()
-{
-    using C = MeetingServiceCmd;
-    QTest::addColumn<Send>("send");
-    QTest::addColumn<int>("commandId");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("outcome");
-
-    const QByteArray junk("\xff\xff", 2);
-    im::meeting::MeetingInviteResp invited;
-    invited.add_succ_members(200);
-    im::meeting::GetMeetingLinkResp idle;
-    *idle.mutable_meeting_link() = link("l1", "d1", 500, 0);
-    const Send invite = [](C &c) {
-        c.inviteUser(m1, d1, {200});
-    };
-    const Send join = [](C &c) {
-        c.joinMeeting(m1, {}, true);
-    };
-    const Send create = [](C &c) {
-        c.createOrUpdateMeetingLink({}, {});
-    };
-    const Send rename = [](C &c) {
-        c.createOrUpdateMeetingLink(l1, {});
-    };
-    const Send list = [](C &c) {
-        c.listMeetingLinks();
-    };
-    const Send get = [](C &c) {
-        c.getMeetingLink(l1, {}, {}, d1);
-    };
-    const Send apply = [](C &c) {
-        c.joinMeetingByLink(l1, {}, {}, false);
-    };
-    const Send withdraw = [](C &c) {
-        c.joinMeetingByLink(l1, {}, {}, true);
-    };
-    const Send pending = [](C &c) {
-        c.deletePendingAttendees(m1, {200});
-    };
-
-    auto row = [](const char *name, Send send, int cmd, int code, QByteArray body, const char *o) {
-        QTest::newRow(name) << send << cmd << code << body << QString::fromLatin1(o);
-    };
-    row("invite ok", invite, 232, 0, bytes(invited), "error(0,ab_meeting_invite_ok,232)");
-    row("invite, nobody invited", invite, 232, 0, {}, "error(0,ab_meeting_invite_fail,232)");
-    row("invite, unreadable", invite, 232, 0, junk, "error(-2,ab_meeting_invite_fail,232)");
-    row("invite failed", invite, 232, 9, {}, "error(9,ab_meeting_invite_fail,232)");
-    row("invite, keys missing", invite, 232, 23201, junk, "inviteMeetingMissKeys(ffff,d1,m1)");
-    row("join failed", join, 234, 9, {}, "joinMeetingFinished(false,null,m1)");
-    row("join, no meeting in answer", join, 234, 0, {}, "joinMeetingFinished(false,null,m1)");
-    row(
-        "media url failed", [](C &c) { c.joinMeeting(m1, {}, false); }, 234, 9, {}, "");
-    row("create link, too many", create, 281, 28101, {},
-        "error(28101,create_meeting_link_exceed,281)");
-    row("create link failed", create, 281, 9, {}, "error(9,create_meeting_link_failed,281)");
-    row("create link, no link", create, 281, 0, {}, "error(-2,create_meeting_link_failed,281)");
-    row("rename link failed", rename, 281, 9, {}, "error(9,update_meeting_link_failed,281)");
-    row("list failed", list, 282, 9, {}, "error(9,general_loading_failed,282)");
-    row("list, unreadable", list, 282, 0, junk, "error(-2,general_loading_failed,282)");
-    row(
-        "delete failed", [](C &c) { c.deleteMeetingLink(l1, true); }, 283, 9, {},
+    row<MeetingInviteReq>(232, "invite ok", invite, inviteReq, 0, bytes(invited),
+                          "error(0,ab_meeting_invite_ok,232)");
+    row<MeetingInviteReq>(232, "invite, nobody invited", invite, inviteReq, 0, {},
+                          "error(0,ab_meeting_invite_fail,232)");
+    row<MeetingInviteReq>(232, "invite, unreadable", invite, inviteReq, 0, junk,
+                          "error(-2,ab_meeting_invite_fail,232)");
+    row<MeetingInviteReq>(232, "invite failed", invite, inviteReq, 9, {},
+                          "error(9,ab_meeting_invite_fail,232)");
+    row<MeetingInviteReq>(232, "invite, keys missing", invite, inviteReq, 23201, junk,
+                          "inviteMeetingMissKeys(ffff,d1,m1)");
+    row<JoinMeetingReq>(234, "join failed", join, joinReq, 9, {},
+                        "joinMeetingFinished(false,null,m1)");
+    row<JoinMeetingReq>(234, "join, no meeting", join, joinReq, 0, {},
+                        "joinMeetingFinished(false,null,m1)");
+    row<JoinMeetingReq>(
+        234, "media url failed", [](C &c) { c.joinMeeting(m1, QStringLiteral("n1"), false); },
+        joinReq, 9);
+    row<CreateOrUpdateMeetingLinkReq>(281, "create link, too many", create, createReq, 28101, {},
+                                      "error(28101,create_meeting_link_exceed,281)");
+    row<CreateOrUpdateMeetingLinkReq>(281, "create link failed", create, createReq, 9, {},
+                                      "error(9,create_meeting_link_failed,281)");
+    row<CreateOrUpdateMeetingLinkReq>(281, "create link, no link", create, createReq, 0, {},
+                                      "error(-2,create_meeting_link_failed,281)");
+    row<CreateOrUpdateMeetingLinkReq>(
+        281, "rename link failed", [](C &c) { c.createOrUpdateMeetingLink(l1, {}); },
+        R"(meeting_link { id: "l1" })", 9, {}, "error(9,update_meeting_link_failed,281)");
+    row<ListMeetingLinksResp>(282, "list failed", list, "", 9, {},
+                              "error(9,general_loading_failed,282)");
+    row<ListMeetingLinksResp>(282, "list, unreadable", list, "", 0, junk,
+                              "error(-2,general_loading_failed,282)");
+    row<DeleteMeetingLinkReq>(
+        283, "delete link failed", [](C &c) { c.deleteMeetingLink(l1, true); },
+        R"(meeting_link { id: "l1" } flag: true)", 9, {},
         "error(9,delete_meeting_link_failed,283)");
-    row("get, not found", get, 284, 404, {},
+    row<GetMeetingLinkReq>(
+        284, "get, not found", get, getReq, 404, {},
         "getJoinMeetingLinkFinished(null,404) cmdError(404,no_active_meeting,d1)");
-    row("get, no meeting", get, 284, 28501, {},
+    row<GetMeetingLinkReq>(
+        284, "get, no meeting", get, getReq, 28501, {},
         "getJoinMeetingLinkFinished(null,28501) cmdError(28501,no_active_meeting,d1)");
-    row("get, idle link of another", get, 284, 0, bytes(idle),
+    row<GetMeetingLinkReq>(
+        284, "get, idle link of another", get, getReq, 0, bytes(idle),
         "getJoinMeetingLinkFinished(null,28501) cmdError(28501,no_active_meeting,d1)");
-    row("get, wrong password", get, 284, 2113, {}, "getJoinMeetingLinkFinished(null,2113)");
-    row("get failed", get, 284, 9, {},
+    row<GetMeetingLinkReq>(284, "get, wrong password", get, getReq, 2113, {},
+                           "getJoinMeetingLinkFinished(null,2113)");
+    row<GetMeetingLinkReq>(
+        284, "get failed", get, getReq, 9, {},
         "getJoinMeetingLinkFinished(null,9) cmdError(9,get_meeting_link_failed,d1)");
-    row("get, no link", get, 284, 0, {},
+    row<GetMeetingLinkReq>(
+        284, "get, no link", get, getReq, 0, {},
         "getJoinMeetingLinkFinished(null,-2) cmdError(-2,get_meeting_link_failed,d1)");
-    row("apply failed", apply, 285, 9, {}, "error(9,join_meeting_by_link_failed,0)");
-    row("withdraw failed", withdraw, 285, 9, {}, "error(9,general_fail,0)");
-    row("delete pending failed", pending, 286, 9, {}, "error(9,operation_failed,0)");
-    row("delete pending ok", pending, 286, 0, {}, "");
+    row<JoinMeetingByLinkReq>(285, "apply failed", apply, R"(meeting_link { id: "l1" token: "t" })",
+                              9, {}, "error(9,join_meeting_by_link_failed,0)");
+    row<JoinMeetingByLinkReq>(285, "withdraw failed", withdraw,
+                              R"(meeting_link { id: "l1" token: "t" } cancel: true)", 9, {},
+                              "error(9,general_fail,0)");
+    row<DeletePendingAttendeesReq>(286, "delete pending failed", pending, pendingReq, 9, {},
+                                   "error(9,operation_failed,0)");
+    row<DeletePendingAttendeesReq>(286, "delete pending ok", pending, pendingReq);
 }
 
-void TestServiceCmd::answers()
+void TestServiceCmd::commands()
 {
     QFETCH(Send, send);
     QFETCH(int, commandId);
+    QFETCH(Request, request);
     QFETCH(int, code);
     QFETCH(QByteArray, body);
     QFETCH(QString, outcome);
     Fixture f;
-    f.account->scriptAnswer(commandId, code, body);
+    f.account->setServer([&](int, const QByteArray &) {
+        return AccountBase::Answer{code, body, 0};
+    });
     send(*f.manager->meetingServiceCmd());
     QVERIFY(f.log.isEmpty()); // answers arrive later, never inside the send
+
+    const AccountBase::Request sent = f.account->requests().last();
+    QCOMPARE(sent.commandId, commandId);
+    QCOMPARE(sent.sync, commandId == 231);
+    std::unique_ptr<google::protobuf::Message> actual(request->New());
+    QVERIFY(actual->ParseFromString(sent.payload.toStdString()));
+    QCOMPARE(QString::fromStdString(actual->DebugString()),
+             QString::fromStdString(request->DebugString()));
     testsupport::drainEvents();
     QCOMPARE(f.take(), outcome);
 }
