@@ -119,13 +119,17 @@ Rectangle {
                 if (!sharing)
                     return 0
                 var n = Math.max(1, pane.cameraCount)
-                var best = 0
+                var bestTile = 0
+                var bestWidth = 0
                 for (var cols = 1; cols <= 2; ++cols) {
                     var rows = Math.ceil(n / cols)
                     var tile = Math.min(width * 0.17, (height - (rows - 1) * 10) / rows * 16 / 9)
-                    best = Math.max(best, cols * tile + (cols - 1) * 10)
+                    if (tile > bestTile + 1) {
+                        bestTile = tile
+                        bestWidth = cols * tile + (cols - 1) * 10
+                    }
                 }
-                return best
+                return bestWidth
             }
 
             // The share keeps its own 16:9 shape, top-aligned.
