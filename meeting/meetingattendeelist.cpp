@@ -802,10 +802,10 @@ void MeetingAttendeeList::sortRows()
     for (int i = 0; i < count(); ++i) {
         const MeetingAttendee &row = m_rows.at(i);
         const MeetingAttendeeUser *u = alive(row);
-        order.push_back({u ? Key{0, row.converState(u->state()), u->participationStatus(),
-                                 u->muteVideo() != 0, u->muteVideoLocal()}
-                           : Key{1, 0, 0, 0, 0},
-                         i});
+        order.emplace_back(u ? Key{0, row.converState(u->state()), u->participationStatus(),
+                                   u->muteVideo() != 0, u->muteVideoLocal()}
+                             : Key{1, 0, 0, 0, 0},
+                           i);
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto &l, const auto &r) { return l.first < r.first; });

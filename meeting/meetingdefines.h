@@ -12,93 +12,89 @@
 class ContactBase;
 class MeetingAttendeeUser;
 
-MEETING_EXPORT Q_DECLARE_LOGGING_CATEGORY(lcMeeting)
+// The "im.meeting" category (Q_DECLARE_LOGGING_CATEGORY written out, for the export).
+MEETING_EXPORT const QLoggingCategory &lcMeeting();
 
-    namespace MeetingDefines
-{
-    Q_NAMESPACE_EXPORT(MEETING_EXPORT)
+namespace MeetingDefines {
+Q_NAMESPACE_EXPORT(MEETING_EXPORT)
 
-    enum DeviceType { DEVICE_AUDIO_IN = 0, DEVICE_AUDIO_OUT = 1, DEVICE_VIDEO_IN = 2 };
-    Q_ENUM_NS(DeviceType)
+enum DeviceType { DEVICE_AUDIO_IN = 0, DEVICE_AUDIO_OUT = 1, DEVICE_VIDEO_IN = 2 };
+Q_ENUM_NS(DeviceType)
 
-    enum AttendeeStatus {
-        UNKNOWN = 0,
-        ACTIVE = 1,
-        RECONNECT = 2,
-        DISCONNECT = 3,
-        CONNECTING = 4,
-        INVITING = 5,
-        REJECTED = 6,
-        TIMEOUT = 7,
-        BUSY = 8
-    };
-    Q_ENUM_NS(AttendeeStatus)
+enum AttendeeStatus {
+    UNKNOWN = 0,
+    ACTIVE = 1,
+    RECONNECT = 2,
+    DISCONNECT = 3,
+    CONNECTING = 4,
+    INVITING = 5,
+    REJECTED = 6,
+    TIMEOUT = 7,
+    BUSY = 8
+};
+Q_ENUM_NS(AttendeeStatus)
 
-    enum MeetingStatus { NOTCREATE = 0, CREATED = 1, CONNECTED = 2 };
-    Q_ENUM_NS(MeetingStatus)
+enum MeetingStatus { NOTCREATE = 0, CREATED = 1, CONNECTED = 2 };
+Q_ENUM_NS(MeetingStatus)
 
-    enum MeetingRejectReason {
-        MEET_REASON_UNKNOWN = 0,
-        MEET_REASON_REJECT = 1,
-        MEET_REASON_BUSY = 2
-    };
-    Q_ENUM_NS(MeetingRejectReason)
+enum MeetingRejectReason { MEET_REASON_UNKNOWN = 0, MEET_REASON_REJECT = 1, MEET_REASON_BUSY = 2 };
+Q_ENUM_NS(MeetingRejectReason)
 
-    enum MediaServerError {
-        ERR_CONNECT = 0,
-        ERR_TRANSFER = 1,
-        ERR_KICKED = 2,
-        ERR_MUTE = 3,
-        ERR_PermissionDenied = 4,
-        ERR_SOCKET = 5,
-        ERR_TOKEN = 6,
-        ERR_SHARE = 7,
-        ERR_SHARE_PERMISSION = 8,
-        ERR_UNKNOW = 9
-    };
-    Q_ENUM_NS(MediaServerError)
+enum MediaServerError {
+    ERR_CONNECT = 0,
+    ERR_TRANSFER = 1,
+    ERR_KICKED = 2,
+    ERR_MUTE = 3,
+    ERR_PermissionDenied = 4,
+    ERR_SOCKET = 5,
+    ERR_TOKEN = 6,
+    ERR_SHARE = 7,
+    ERR_SHARE_PERMISSION = 8,
+    ERR_UNKNOW = 9
+};
+Q_ENUM_NS(MediaServerError)
 
-    enum AttendeeType { VIDEO = 0, WHITEBOARD = 1, SHARESCREEN = 2 };
-    Q_ENUM_NS(AttendeeType)
+enum AttendeeType { VIDEO = 0, WHITEBOARD = 1, SHARESCREEN = 2 };
+Q_ENUM_NS(AttendeeType)
 
-    enum ShareType { NO_SHARE = 0, WHITEBOARD_SHARE = 1, DESKTOP_SHARE = 2, APP_SHARE = 3 };
-    Q_ENUM_NS(ShareType)
+enum ShareType { NO_SHARE = 0, WHITEBOARD_SHARE = 1, DESKTOP_SHARE = 2, APP_SHARE = 3 };
+Q_ENUM_NS(ShareType)
 
-    enum MuteType { MUTE_AUDIO = 0, MUTE_VIDEO = 1 };
-    Q_ENUM_NS(MuteType)
+enum MuteType { MUTE_AUDIO = 0, MUTE_VIDEO = 1 };
+Q_ENUM_NS(MuteType)
 
-    enum PbError { INVALID_PASSWORD = 2113, GET_MEETING_LINK = 284 };
-    Q_ENUM_NS(PbError)
+enum PbError { INVALID_PASSWORD = 2113, GET_MEETING_LINK = 284 };
+Q_ENUM_NS(PbError)
 
-    enum SharePremission { ALL_SHARE = 0, ONLY_HOST_SHARE = 1 };
-    Q_ENUM_NS(SharePremission)
+enum SharePremission { ALL_SHARE = 0, ONLY_HOST_SHARE = 1 };
+Q_ENUM_NS(SharePremission)
 
-    enum ParticipationStatus { SPEAKER = 0, RAISE_HAND = 1, INVITE = 2, LISTENER = 3 };
-    Q_ENUM_NS(ParticipationStatus)
+enum ParticipationStatus { SPEAKER = 0, RAISE_HAND = 1, INVITE = 2, LISTENER = 3 };
+Q_ENUM_NS(ParticipationStatus)
 
-    enum ConnectingIssues { OWN_DISCONNET = 1, OTHER_DISCONNECT = 2, CALL_END = 4 };
-    Q_ENUM_NS(ConnectingIssues)
+enum ConnectingIssues { OWN_DISCONNET = 1, OTHER_DISCONNECT = 2, CALL_END = 4 };
+Q_ENUM_NS(ConnectingIssues)
 
-    enum AudioIssues {
-        MECHANICAL_SOUND = 1,
-        TRANSIENT_NOISE = 2,
-        OWN_INAUDIBLE = 4,
-        OTHER_INAUDIBLE = 8,
-        LOW_SOUND = 16
-    };
-    Q_ENUM_NS(AudioIssues)
+enum AudioIssues {
+    MECHANICAL_SOUND = 1,
+    TRANSIENT_NOISE = 2,
+    OWN_INAUDIBLE = 4,
+    OTHER_INAUDIBLE = 8,
+    LOW_SOUND = 16
+};
+Q_ENUM_NS(AudioIssues)
 
-    enum VideoIssues {
-        STUTTERING_VIDEO = 1,
-        OWN_FROZEN_VIDEO = 2,
-        NOT_SEE_MY_VIDEO = 4,
-        NOT_SEE_OTHER_VIDEO = 8,
-        LOW_VIDEO = 16
-    };
-    Q_ENUM_NS(VideoIssues)
+enum VideoIssues {
+    STUTTERING_VIDEO = 1,
+    OWN_FROZEN_VIDEO = 2,
+    NOT_SEE_MY_VIDEO = 4,
+    NOT_SEE_OTHER_VIDEO = 8,
+    LOW_VIDEO = 16
+};
+Q_ENUM_NS(VideoIssues)
 
-    enum RingingStatus { CALLING = 0, RINGING = 1, SILENT = 2 };
-    Q_ENUM_NS(RingingStatus)
+enum RingingStatus { CALLING = 0, RINGING = 1, SILENT = 2 };
+Q_ENUM_NS(RingingStatus)
 } // namespace MeetingDefines
 
 // One attendee of a meeting. `user` points to the live object without owning it.

@@ -192,7 +192,7 @@ void MeetingModel::setMeeting(const im::Meeting &meeting, const QString &mediaSe
         m_info.mediaServerUrl = mediaServerUrl;
     m_attendeeList->setDialogId(m_info.dialogId);
 
-    // Properties QML binds to change here without a record of their own.
+    // These properties change here outside a full record; bindings must still follow.
     if (m_info.meetingId != old.meetingId)
         emit meetingIdChanged(m_info.meetingId);
     if (m_info.dialogId != old.dialogId)

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSize>
 #include <QStringList>
+#include <QUrl>
 #include <QThread>
 #include <QVariantList>
 #include <QVideoFrame>
@@ -234,6 +235,11 @@ private slots:
     void onNotifyRoleChange(qlonglong uid, QString role, QByteArray roomInfo);
     void onWriteLog(QString log, QString url);
     void onNotifyRinging(QString ringing);
+
+public:
+    // Pure helpers, public so they can be checked without networking or files.
+    static QUrl ringingUrl(const QString &mediaServerUrl, bool ringing);
+    static QString logNamePart(const QString &meetingId);
 
 protected:
     void timerEvent(QTimerEvent *event) override;

@@ -36,6 +36,7 @@ void MeetingModel::dropAttendee(qint64 uid, const QString &shareId)
 
 void MeetingModel::notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo)
 {
+    // A report whose room information is rejected changes nothing, the host included.
     const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
     if (!room)
         return;

@@ -15,9 +15,18 @@ constexpr int kRingingTimeoutMs = 30000;
 // Keeps the whole file name far below common file-name limits.
 constexpr int kMaxLogNameLength = 64;
 
+QString logDirectory()
+{
+    const QString sep = QDir::separator();
+    return AppDirManager::instance()->cacheDataDir() + QStringLiteral("log") + sep +
+           QStringLiteral("meeting") + sep;
+}
+
+} // namespace
+
 // The ringing endpoint on the media server's host, carrying the media server URL's query
 // (which may hold tokens, so it never goes to a log). Empty when the URL has no usable host.
-QUrl ringingUrl(const QString &mediaServerUrl, bool ringing)
+QUrl MeetingModel::ringingUrl(const QString &mediaServerUrl, bool ringing)
 {
     const int hostStart = mediaServerUrl.indexOf(QLatin1String("//"));
     const int queryStart =
@@ -37,7 +46,7 @@ QUrl ringingUrl(const QString &mediaServerUrl, bool ringing)
 // The meeting id part of a log file name: the id up to its first ':', reduced to ASCII letters,
 // digits, '-' and '_' (anything else becomes '_'), so no id can reach outside the log directory
 // or name a hidden file.
-QString logNamePart(const QString &meetingId)
+QString MeetingModel::logNamePart(const QString &meetingId)
 {
     QString part = meetingId.section(QLatin1Char(':'), 0, 0).left(kMaxLogNameLength);
     for (QChar &c : part) {
@@ -49,15 +58,6 @@ QString logNamePart(const QString &meetingId)
     }
     return part;
 }
-
-QString logDirectory()
-{
-    const QString sep = QDir::separator();
-    return AppDirManager::instance()->cacheDataDir() + QStringLiteral("log") + sep +
-           QStringLiteral("meeting") + sep;
-}
-
-} // namespace
 
 void MeetingModel::reportRinging(bool ringing)
 {

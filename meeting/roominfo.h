@@ -49,7 +49,7 @@ struct RoomPermissions
 
 struct MEETING_EXPORT RoomInfo
 {
-    bool isNull = true; // empty text or JSON null: no members at all
+    bool isNull = true; // blank text or JSON null: no members at all
     std::optional<RoomMuteAll> muteAll;
     std::optional<RoomPermissions> permissions;
     QList<RoomAttendee> attendees;

@@ -3,6 +3,7 @@
 #include "accountbase.h"
 #include "broadcaster.h"
 #include "meetingattendeelist.h"
+#include "meetingattendeeuser.h"
 #include "meetingmodel.h"
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -83,6 +84,10 @@ void measure(int attendees)
         floorNs = std::min(floorNs, runRound(toSink, uids, levels));
         handlerNs = std::min(handlerNs, runRound(toModel, uids, levels));
     }
+    const auto *first = qobject_cast<MeetingAttendeeUser *>(
+        model.attendeeList()->getAttendeeInfoByUid(uids.first()));
+    if (!first || first->decibel() == 0.0)
+        qFatal("the reports never reached the model");
     std::printf("%10d %14.1f %16.1f %8.2f\n", attendees, perReport(floorNs), perReport(handlerNs),
                 double(handlerNs) / double(floorNs));
 }

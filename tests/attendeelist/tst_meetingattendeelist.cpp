@@ -14,11 +14,11 @@ constexpr qint64 kSelf = 1;
 
 // Rows are written "2AS1": user 2, state A, role S, muteVideo 1. States by AttendeeStatus
 // value: U A C(reconnect) D N I(nviting) J(rejected) T B; roles: S H(and) V(invited) L.
-QList<MeetingAttendee> records(MeetingAttendeeList &list, const QString &spec)
+QList<MeetingAttendee> records(MeetingAttendeeList &list, const QString &notation)
 {
     const QString states = QStringLiteral("UACDNIJTB"), roles = QStringLiteral("SHVL");
     QList<MeetingAttendee> out;
-    for (const QString &t : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString &t : notation.split(u' ', Qt::SkipEmptyParts)) {
         const qsizetype n = t.size();
         MeetingAttendee a(t.left(n - 3).toLongLong(), 0, int(states.indexOf(t[n - 3])), 0,
                           int(roles.indexOf(t[n - 2])), false);

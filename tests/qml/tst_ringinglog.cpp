@@ -77,10 +77,10 @@ class TestRingingAndLog : public QObject
     AccountBase m_account{100, 1};
 
     QString logDir() const { return m_dir.path() + QStringLiteral("/log/meeting/"); }
-    static qint64 secondsAgo(const QString &stamp, Qt::TimeSpec spec)
+    static qint64 secondsAgo(const QString &stamp, Qt::TimeSpec zone)
     {
         QDateTime time = QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
-        time.setTimeSpec(spec);
+        time.setTimeSpec(zone);
         return time.isValid() ? qAbs(time.secsTo(QDateTime::currentDateTime())) : 1 << 30;
     }
     static void writeLog(MeetingModel &model, const QString &log, const QString &url)
