@@ -11,6 +11,7 @@
 #include "simserver.h"
 #include "timeline.h"
 #include "whiteboardstore.h"
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -175,6 +176,10 @@ int main(int argc, char **argv)
             exitCode = failures.isEmpty() ? 0 : 1;
             app.quit();
         });
+    }
+    if (headless) {
+        // Out of the way, so no control shows a hover in the screenshots.
+        QCursor::setPos(window->screen(), QPoint(0, 0));
     }
     if (headless || options.autoplay)
         QTimer::singleShot(600, &scenario, &Scenario::start);

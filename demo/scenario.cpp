@@ -293,15 +293,13 @@ QList<Scenario::Step> Scenario::invitedSteps()
              return state(kElif) == MeetingDefines::ACTIVE && user(kElif)->muteVideo() == 0;
          },
          kSettleMs},
-        {300, QStringLiteral("you leave the meeting"),
+        {300, QStringLiteral("you leave the meeting and look back at the timeline"),
          [this] {
              m_client->leave(false);
+             tab(QStringLiteral("timeline"));
          }},
         {300, QStringLiteral("you are out; the others carry on"),
-         [this] {
-             tab(QStringLiteral("timeline"));
-             shoot(screenshots(m_name).at(8).name);
-         },
+         [this] { shoot(screenshots(m_name).at(8).name); },
          [this] { return meeting() && meeting()->state() == MeetingDefines::NOTCREATE; },
          kSettleMs},
         {400, QStringLiteral("you rate the meeting"),

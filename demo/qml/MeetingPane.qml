@@ -61,7 +61,7 @@ Rectangle {
                 }
             }
             Rectangle {
-                visible: pane.meeting !== null && pane.meeting.isHost && !pane.meeting.isPrivateCall
+                visible: pane.inCall && pane.meeting.isHost && !pane.meeting.isPrivateCall
                 height: 28; width: hostRow.implicitWidth + 20; radius: 14
                 color: "#3a2f0b"; border.color: Theme.warn
                 Row {

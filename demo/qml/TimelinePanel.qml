@@ -7,8 +7,16 @@ ListView {
     clip: true
     spacing: 3
     model: demo.timeline
-    onCountChanged: if (visible) Qt.callLater(positionViewAtEnd)
-    onVisibleChanged: if (visible) Qt.callLater(positionViewAtEnd)
+    // Wrapped lines get their heights only once laid out; follow the end after that.
+    function follow() {
+        forceLayout()
+        positionViewAtEnd()
+    }
+    Timer { id: settle; interval: 40; onTriggered: view.follow() }
+    onCountChanged: if (visible) settle.restart()
+    onVisibleChanged: if (visible) settle.restart()
+    onHeightChanged: if (visible) settle.restart()
+    onContentHeightChanged: if (visible && !moving) settle.restart()
     delegate: Row {
         width: ListView.view.width
         spacing: 6
