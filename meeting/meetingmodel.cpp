@@ -496,8 +496,7 @@ void MeetingModel::videoFrame(qlonglong uid, int consumerType, int orientation,
         return;
     const auto type = consumerType == qtwebrtc::CONSUMER_VIDEO ? MeetingDefines::VIDEO
                                                                : MeetingDefines::SHARESCREEN;
-    auto *user =
-        qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
+    MeetingAttendeeUser *user = liveObject(uid, type);
     if (user && user->videoSink())
         user->videoSink()->setOutputFrame(orientation, format, frame);
 }
@@ -558,4 +557,15 @@ void MeetingModel::connectLiveObject(MeetingAttendeeUser *user)
             Qt::UniqueConnection);
     connect(user, &MeetingAttendeeUser::muteChanged, this, &MeetingModel::userMuteChanged,
             Qt::UniqueConnection);
+}
+
+MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::AttendeeType type) const
+{
+    return qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
+}
+
+// After a single-row move in the master list only the active list can be out of order.
+void MeetingModel::refreshActiveList()
+{
+    m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
 }

@@ -253,6 +253,8 @@ private:
     void init();
     void setUserId();
     void refreshDerivedLists();
+    void refreshActiveList();
+    MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
     static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
     void announceMeetingRecord(const QString &oldNonce);
@@ -348,14 +350,11 @@ private:
 
     // Members added by the engine-event and media code.
     quint64 m_speakingSeq = 0;
-    MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
     void dropAttendee(qint64 uid, const QString &shareId);
     friend class EngineEventsTest;
 
     // Members added by the speaking and share code.
-    MeetingAttendeeUser *videoUser(qint64 uid) const;
-    void refreshActiveList();
     // False when the states were already in place or the attendee went away.
     bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
     void keepUserJoin(im::whiteboard::TransferData *data);

@@ -13,11 +13,6 @@
 
 using namespace MeetingDefines;
 
-MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, AttendeeType type) const
-{
-    return qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
-}
-
 // A user holds one share entry at a time; this answers only when it is of the kind asked for.
 MeetingAttendeeUser *MeetingModel::shareOfKind(qint64 uid, AttendeeType type) const
 {

@@ -193,7 +193,7 @@ void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, i
     const int index = m_attendeeList->getAttendeeIndex(uid, entry);
     if (index != -1) {
         m_attendeeList->sortAttendeeByVideo(uid, status, entry, index);
-        m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
+        refreshActiveList();
     }
     if (type == qtwebrtc::MUTE_VIDEO && status == 0 && !pictureShown)
         emit notifySwitchWindow();

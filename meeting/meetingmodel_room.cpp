@@ -134,9 +134,7 @@ void MeetingModel::applyShareFromRoom(qint64 uid, const RoomInfo &room, int inde
     const int mute = share.whiteboard ? entry.muteWhiteBoard : entry.muteScreen;
     if (!m_attendeeList->updateShareAttendee(uid, type, otherMark, mute)) {
         m_attendeeList->createShareAttendee(uid, share.id, type, otherMark, mute);
-        auto *user =
-            qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
-        if (user) {
+        if (MeetingAttendeeUser *user = liveObject(uid, type)) {
             connectLiveObject(user);
             if (uid == m_userId)
                 setIsShared(true);

@@ -49,20 +49,9 @@ void MeetingModel::setSpeakerCapacity(int capacity)
     emit speakerCapacityChanged(capacity);
 }
 
-MeetingAttendeeUser *MeetingModel::videoUser(qint64 uid) const
-{
-    return qobject_cast<MeetingAttendeeUser *>(
-        m_attendeeList->getAttendeeInfoByUid(uid, MeetingDefines::VIDEO));
-}
-
-void MeetingModel::refreshActiveList()
-{
-    m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
-}
-
 bool MeetingModel::changeParticipationStatus(qint64 uid, int status)
 {
-    MeetingAttendeeUser *user = videoUser(uid);
+    MeetingAttendeeUser *user = liveObject(uid, MeetingDefines::VIDEO);
     if (!user || user->participationStatus() == status)
         return false;
     user->setParticipationStatus(status);
@@ -78,7 +67,7 @@ void MeetingModel::onNotifyRaiseHand(qlonglong uid, bool cancel)
     if (!changeParticipationStatus(uid, status) || uid == m_userId || !m_isHost)
         return;
     // Re-read: the list signals of the status change reach outside code.
-    const MeetingAttendeeUser *user = videoUser(uid);
+    const MeetingAttendeeUser *user = liveObject(uid, MeetingDefines::VIDEO);
     if (user && user->userInfo())
         emit notifyRaiseHand(user->userInfo()->name(), cancel);
 }
@@ -108,7 +97,7 @@ void MeetingModel::onNotifyRoleChange(qlonglong uid, QString role, QByteArray ro
 {
     const bool speaker = role == QLatin1String("speaker");
     changeParticipationStatus(uid, speaker ? MeetingDefines::SPEAKER : MeetingDefines::LISTENER);
-    if (!videoUser(uid) || roomInfo.isEmpty())
+    if (!liveObject(uid, MeetingDefines::VIDEO) || roomInfo.isEmpty())
         return;
     // A rejected text keeps the mute states the attendee already has.
     const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
@@ -125,7 +114,7 @@ void MeetingModel::onNotifyRoleChange(qlonglong uid, QString role, QByteArray ro
 bool MeetingModel::applyRoleMute(qint64 uid, int muteAudio, int muteVideo)
 {
     // Outside code reacts to every mute signal; it may take the attendee away meanwhile.
-    QPointer<MeetingAttendeeUser> user = videoUser(uid);
+    QPointer<MeetingAttendeeUser> user = liveObject(uid, MeetingDefines::VIDEO);
     if (!user || (muteAudio == user->muteVoice() && muteVideo == user->muteVideo()))
         return false;
     const int oldVideo = user->muteVideo();
