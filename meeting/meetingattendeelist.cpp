@@ -693,8 +693,22 @@ bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
     m_rows.removeAt(row);
     m_video.remove(gone.userId);
     m_share.remove(gone.userId);
+    reenterTables(gone.userId);
     endRemoveRows();
     return true;
+}
+
+// A list may show one user twice (the search results: attendee and applicant) while the
+// tables hold one row per user and kind; when that row goes, the other one takes its place.
+void MeetingAttendeeList::reenterTables(qint64 uid)
+{
+    for (const MeetingAttendee &row : std::as_const(m_rows)) {
+        if (row.userId != uid)
+            continue;
+        QHash<qint64, MeetingAttendee> &table = typeOf(row) == VIDEO ? m_video : m_share;
+        if (!table.contains(uid))
+            table.insert(uid, row);
+    }
 }
 
 void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee &a)
@@ -705,6 +719,7 @@ void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee
         user->videoSink()->setStarted(false);
     beginRemoveRows({}, index, index);
     m_rows.removeAt(index);
+    reenterTables(a.userId);
     endRemoveRows();
     publishCounters();
     if (!kicked)
@@ -723,6 +738,23 @@ void MeetingAttendeeList::removeAttendee(qint64 uid, bool kicked, const QString 
     if (m_share.contains(uid)) {
         MeetingAttendee a = m_share.take(uid);
         removeAttendee(kicked, searchAttendee(a), a);
+    }
+}
+
+void MeetingAttendeeList::removeRowsOf(const QObject *user)
+{
+    if (!user)
+        return;
+    for (int i = count() - 1; i >= 0; --i) {
+        MeetingAttendee row = m_rows.at(i);
+        if (row.user != user)
+            continue;
+        for (QHash<qint64, MeetingAttendee> *table : {&m_video, &m_share}) {
+            if (table->value(row.userId).user == row.user)
+                table->remove(row.userId);
+        }
+        removeAttendee(false, i, row);
+        i = std::min(i, count());
     }
 }
 

@@ -57,6 +57,8 @@ public:
     void updateAttendeeUser(MeetingAttendee &a);
     void updateAttendee(const QList<qint64> &uids, bool deleteUser);
     void removeAttendee(qint64 uid, bool kicked, const QString &shareId);
+    // Lets go of the rows showing a live object that another list is about to delete.
+    void removeRowsOf(const QObject *user);
     void clearAttendee(bool deleteUsers);
 
     // Ordering.
@@ -123,6 +125,7 @@ private:
     void insertRowAt(int pos, const MeetingAttendee &a, Tables tables);
     void enterTables(const MeetingAttendee &a, Tables tables);
     bool kickOut(const MeetingAttendee &gone, int hint);
+    void reenterTables(qint64 uid);
     bool removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail);
     bool placeRows(const QList<MeetingAttendee> &list, int head, int tail);
     void updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added);

@@ -135,8 +135,18 @@ void MeetingModel::releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSe
     }
     if (fromSearch) {
         for (qint64 uid : leaving)
-            m_searchModel->removeAttendee(uid, false, QString());
+            releaseFromSearch(m_attendeeList, uid, QString());
     }
+}
+
+// The search results may show one user twice, as attendee and as applicant: only the rows
+// holding the owner's objects go.
+void MeetingModel::releaseFromSearch(const MeetingAttendeeList *owner, qint64 uid,
+                                     const QString &shareId)
+{
+    if (shareId.isEmpty())
+        m_searchModel->removeRowsOf(owner->getAttendeeInfoByUid(uid, MeetingDefines::VIDEO));
+    m_searchModel->removeRowsOf(owner->getAttendeeInfoByUid(uid, MeetingDefines::SHARESCREEN));
 }
 
 void MeetingModel::setMeeting(const MeetingInfo &info)
@@ -205,7 +215,7 @@ void MeetingModel::setMeeting(const im::Meeting &meeting, const QString &mediaSe
     const QList<MeetingAttendee> pending = attendeesFromServer(meeting, true, nullptr);
     // The search results borrow the applicants' live objects, which the pending list deletes.
     for (qint64 uid : leavingUsers(m_pendingAttendeeList, userIdsOf(pending)))
-        m_searchModel->removeAttendee(uid, false, QString());
+        releaseFromSearch(m_pendingAttendeeList, uid, QString());
     bool added = false;
     m_pendingAttendeeList->initAttendees(pending, added);
     if (added && m_isHost)
@@ -443,13 +453,8 @@ void MeetingModel::removeSelf(bool removeEntry)
         AccountManager::getInstance()->setMeetingModel(nullptr);
     stopEngineThread();
     setIsShared(false);
-    if (removeEntry) {
-        // Every borrowing list lets go before the owning list deletes the live object.
-        for (MeetingAttendeeList *list :
-             {m_searchModel, m_activeAttendeeList, m_callingAttendeeList})
-            list->removeAttendee(m_userId, false, QString());
-        m_attendeeList->removeAttendee(m_userId, true, QString());
-    }
+    if (removeEntry)
+        dropAttendee(m_userId, QString());
     killMeetingTimer();
     m_webSocketConnected = false;
     setState(MeetingDefines::NOTCREATE);

@@ -9,8 +9,8 @@
 #include <QSet>
 #include <QSize>
 #include <QStringList>
-#include <QUrl>
 #include <QThread>
+#include <QUrl>
 #include <QVariantList>
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
@@ -41,7 +41,8 @@ class MEETING_EXPORT MeetingModel : public MeetingModelBase
     Q_PROPERTY(QString dialogId READ dialogId NOTIFY dialogIdChanged)
     Q_PROPERTY(qlonglong messageId READ messageId NOTIFY messageIdChanged)
     Q_PROPERTY(QString meetingTime READ meetingTime NOTIFY meetingTimeChanged)
-    Q_PROPERTY(bool canUnmuteAudio READ canUnmuteAudio WRITE setCanUnmuteAudio NOTIFY canUnmuteAudioChanged)
+    Q_PROPERTY(bool canUnmuteAudio READ canUnmuteAudio WRITE setCanUnmuteAudio NOTIFY
+                   canUnmuteAudioChanged)
     Q_PROPERTY(bool isHost READ isHost NOTIFY isHostChanged)
     Q_PROPERTY(QStringList whoRSpeaking READ whoRSpeaking NOTIFY whoRSpeakingChanged)
     Q_PROPERTY(int state READ state WRITE setState NOTIFY stateChanged)
@@ -52,14 +53,18 @@ class MEETING_EXPORT MeetingModel : public MeetingModelBase
     Q_PROPERTY(MeetingAttendeeList *pendingAttendeeList READ pendingAttendeeList CONSTANT)
     Q_PROPERTY(MeetingAttendeeList *callingAttendeeList READ callingAttendeeList CONSTANT)
     Q_PROPERTY(qlonglong hostUid READ hostUid NOTIFY hostUidChanged)
-    Q_PROPERTY(bool canMultiShare READ canMultiShare WRITE setCanMultiShare NOTIFY canMultiShareChanged)
-    Q_PROPERTY(bool canUnmuteVideo READ canUnmuteVideo WRITE setCanUnmuteVideo NOTIFY canUnmuteVideoChanged)
+    Q_PROPERTY(
+        bool canMultiShare READ canMultiShare WRITE setCanMultiShare NOTIFY canMultiShareChanged)
+    Q_PROPERTY(bool canUnmuteVideo READ canUnmuteVideo WRITE setCanUnmuteVideo NOTIFY
+                   canUnmuteVideoChanged)
     Q_PROPERTY(bool isPrivateCall READ isPrivateCall NOTIFY isPrivateCallChanged)
     Q_PROPERTY(bool mirror READ mirror WRITE setMirror NOTIFY mirrorChanged)
     Q_PROPERTY(QString nonce READ nonce NOTIFY nonceChanged)
-    Q_PROPERTY(bool shareDesktopVoice READ shareDesktopVoice WRITE setShareDesktopVoice NOTIFY shareDesktopVoiceChanged)
+    Q_PROPERTY(bool shareDesktopVoice READ shareDesktopVoice WRITE setShareDesktopVoice NOTIFY
+                   shareDesktopVoiceChanged)
     Q_PROPERTY(bool isShared READ isShared NOTIFY isSharedChanged)
-    Q_PROPERTY(bool canSpeakingPrivileges READ canSpeakingPrivileges WRITE setcanSpeakingPrivileges NOTIFY canSpeakingPrivilegesChanged)
+    Q_PROPERTY(bool canSpeakingPrivileges READ canSpeakingPrivileges WRITE setcanSpeakingPrivileges
+                   NOTIFY canSpeakingPrivilegesChanged)
     Q_PROPERTY(qlonglong userId READ userId NOTIFY userIdChanged)
     Q_PROPERTY(int speakerCapacity READ speakerCapacity NOTIFY speakerCapacityChanged)
     Q_PROPERTY(int ringingStatus READ ringingStatus NOTIFY ringingStatusChanged)
@@ -256,6 +261,7 @@ private:
     void refreshActiveList();
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
+    void releaseFromSearch(const MeetingAttendeeList *owner, qint64 uid, const QString &shareId);
     static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
     void announceMeetingRecord(const QString &oldNonce);
     void checkApplicationRefused(bool ownIdListed);

@@ -23,7 +23,7 @@ MeetingAttendeeUser *MeetingModel::shareOfKind(qint64 uid, AttendeeType type) co
 // The borrowing lists let go of the rows before the owning list deletes their live objects.
 void MeetingModel::dropAttendee(qint64 uid, const QString &shareId)
 {
-    m_searchModel->removeAttendee(uid, false, shareId);
+    releaseFromSearch(m_attendeeList, uid, shareId);
     m_activeAttendeeList->removeAttendee(uid, false, shareId);
     m_callingAttendeeList->removeAttendee(uid, false, shareId);
     m_attendeeList->removeAttendee(uid, true, shareId);
@@ -266,7 +266,8 @@ void MeetingModel::notifyError(int error, QString errStr)
         text = qtTrId("meeting_connection_fail");
         break;
     }
-    qCDebug(lcMeeting).noquote().nospace() << "meetingError: " << text;
+    // The engine's own texts may quote server addresses with their tokens; the code says enough.
+    qCDebug(lcMeeting).nospace() << "meetingError: engine error " << error << ", code " << code;
     emit meetingError(code, text);
 }
 

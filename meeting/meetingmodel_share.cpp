@@ -220,11 +220,7 @@ void MeetingModel::notifyCloseShare(qlonglong operatorId, QString shareId)
     }
     m_whiteboardShareIds.removeOne(shareId);
     emit sigCloseShare(operatorId, shareId);
-    m_searchModel->removeAttendee(operatorId, false, shareId);
-    m_activeAttendeeList->removeAttendee(operatorId, false, shareId);
-    // Every list that may hold the share lets go before the owning list deletes it.
-    m_callingAttendeeList->removeAttendee(operatorId, false, shareId);
-    m_attendeeList->removeAttendee(operatorId, true, shareId);
+    dropAttendee(operatorId, shareId);
 }
 
 void MeetingModel::notifySetAllowDraw(qlonglong, QString shareId, bool allow)

@@ -84,6 +84,7 @@ private slots:
     void reconcileWithServerSet();
     void reconcileDerivedList();
     void removal();
+    void userShownTwice();
     void updateAttendee();
     void fullSort();
     void shares();
@@ -288,6 +289,39 @@ void tst_MeetingAttendeeList::removal()
     f.list.clearAttendee(true);
     QVERIFY(three.isNull());
     QCOMPARE(f.list.maxCountHistory(), 3);
+}
+
+// The search results list an attendee who also applies to join twice, with two live objects.
+void tst_MeetingAttendeeList::userShownTwice()
+{
+    Fixture attendees(QStringLiteral("2AS0 3AS0")), applicants(QStringLiteral("2IL0"));
+    MeetingAttendeeList search(&attendees.account, nullptr);
+    testsupport::ModelChecker checker(&search);
+    auto fill = [&] {
+        search.setDifferentAttendees(attendees.list.rows());
+        search.appendAttendee(applicants.list.rows(), true);
+        QCOMPARE(order(search), QStringLiteral("2 2 3"));
+    };
+    auto shows = [&](MeetingAttendeeUser *user) {
+        QCOMPARE(order(search), QStringLiteral("2 3"));
+        QVERIFY(search.existAttendee(2));
+        QCOMPARE(search.getAttendeeInfoByUid(2), user);
+        QCOMPARE(search.getAttendeeIndex(2, VIDEO), 0);
+    };
+    fill();
+    search.removeRowsOf(applicants.user(2));
+    shows(attendees.user(2));
+    search.appendAttendee(applicants.list.rows(), true);
+    search.removeRowsOf(attendees.user(2));
+    shows(applicants.user(2));
+
+    fill();
+    search.removeAttendee(2, false, QString());
+    QVERIFY(search.existAttendee(2));
+    QCOMPARE(search.getAttendeeInfoByUid(2), search.getAttendeeInfoByIndex(0));
+    search.removeAttendee(2, false, QString());
+    QVERIFY(!search.existAttendee(2));
+    QCOMPARE(order(search), QStringLiteral("3"));
 }
 
 void tst_MeetingAttendeeList::updateAttendee()

@@ -331,11 +331,7 @@ private:
         case 13:
             return m->kicked(uid);
         case 14:
-            // A user both attendee and applicant still leaves the search list's table
-            // behind its rows; MEETING_DRIVER_SEARCH=1 drives it anyway.
-            if (qEnvironmentVariableIntValue("MEETING_DRIVER_SEARCH"))
-                m->search(flag ? QStringLiteral("2") : QString());
-            return;
+            return m->search(flag ? QStringLiteral("2") : QString());
         default:
             return m->setAllowDraw(flag);
         }
@@ -392,19 +388,14 @@ private:
                     masterUsers.insert(u);
                 if (u->type() == MeetingDefines::VIDEO) {
                     videoUids.insert(a.userId);
-                    // A user shown twice in the search list (attendee and applicant) has one
-                    // table entry for two rows; its look-up is checked below, presence not.
-                    const bool twice = rowObjects(l, a.userId).size() > 1;
-                    if (!twice && !l->existAttendee(a.userId))
+                    if (!l->existAttendee(a.userId))
                         return QStringLiteral("list %1: row %2 not in its table")
                             .arg(l->objectName())
                             .arg(a.userId);
                     // The search list may show one user twice, as attendee and as applicant.
                     QObject *found = l->getAttendeeInfoByUid(a.userId, MeetingDefines::VIDEO);
-                    if (twice && !found)
-                        continue;
-                    if (found != u && !(l == m_model->searchModel() && found &&
-                                        rowObjects(l, a.userId).contains(found)))
+                    if (found != u &&
+                        !(l == m_model->searchModel() && rowObjects(l, a.userId).contains(found)))
                         return QStringLiteral("list %1: row %2 found as another object")
                             .arg(l->objectName())
                             .arg(a.userId);

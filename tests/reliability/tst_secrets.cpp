@@ -142,7 +142,9 @@ private:
             emit b->sigNotifyJoin(100, 100, room());
             emit b->sigNotifyJoin(200, 100, "{\"attendees\":[");
             emit b->sigNotifyStateChange(qtwebrtc::CALL_CONNECTED);
-            emit b->sigNotifyError(qtwebrtc::ERR_TOKEN_INVALID, kServerUrl);
+            for (qtwebrtc::Error error :
+                 {qtwebrtc::ERR_TOKEN_INVALID, qtwebrtc::ERR_SOCKET, qtwebrtc::ERR_UNKNOWN})
+                emit b->sigNotifyError(error, kServerUrl);
             emit b->sigWriteLog(QStringLiteral("engine line"), kServerUrl);
             emit b->sigNotifyCreateShare(200, QStringLiteral("wb"), qtwebrtc::SHARE_WHITEBOARD);
             auto *data = new im::whiteboard::TransferData;
