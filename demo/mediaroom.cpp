@@ -45,12 +45,12 @@ QList<QPolygonF> sketch()
             box(0.4, 0.28, 0.2, 0.28),
             arrow(0.62, 0.72, 0.42),
             circle,
-            QPolygonF({{0.8, 0.43}, {0.83, 0.49}, {0.89, 0.35}}),
-            QPolygonF({{0.1, 0.36}, {0.22, 0.36}}),
-            QPolygonF({{0.1, 0.42}, {0.2, 0.42}}),
-            QPolygonF({{0.1, 0.48}, {0.17, 0.48}}),
-            QPolygonF({{0.44, 0.36}, {0.56, 0.36}}),
-            QPolygonF({{0.44, 0.42}, {0.53, 0.42}}),
+            QPolygonF(QList<QPointF>{{0.8, 0.43}, {0.83, 0.49}, {0.89, 0.35}}),
+            QPolygonF(QList<QPointF>{{0.1, 0.36}, {0.22, 0.36}}),
+            QPolygonF(QList<QPointF>{{0.1, 0.42}, {0.2, 0.42}}),
+            QPolygonF(QList<QPointF>{{0.1, 0.48}, {0.17, 0.48}}),
+            QPolygonF(QList<QPointF>{{0.44, 0.36}, {0.56, 0.36}}),
+            QPolygonF(QList<QPointF>{{0.44, 0.42}, {0.53, 0.42}}),
             wave};
 }
 

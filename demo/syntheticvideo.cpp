@@ -170,7 +170,7 @@ QVideoFrame frame(const QImage &image)
         return {};
     const int rowBytes = source.width() * 4;
     for (int y = 0; y < source.height(); ++y)
-        std::memcpy(frame.bits(0) + y * frame.bytesPerLine(0), source.constScanLine(y),
+        std::memcpy(frame.bits(0) + qsizetype(y) * frame.bytesPerLine(0), source.constScanLine(y),
                     size_t(rowBytes));
     frame.unmap();
     return frame;

@@ -57,8 +57,8 @@ void MeetingLinkItem::updateLink(const im::MeetingLink &link)
     if (!m_link)
         return;
     // Copied first: `link` may be our own message, and binding below may run for a while.
-    const im::Meeting meeting =
-        link.meeting(); // NOLINT(performance-unnecessary-copy-initialization)
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
+    const im::Meeting meeting = link.meeting();
     const bool hasMeeting = link.has_meeting();
     *m_link = link;
     m_ownerId = m_link->owner_id();

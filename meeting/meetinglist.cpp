@@ -102,14 +102,11 @@ void MeetingList::setMeetings(QHash<QString, MeetingInfo> meetings)
         if (!model)
             continue;
         const QString key = model->meetingId().isEmpty() ? model->dialogId() : model->meetingId();
-        const auto entry = meetings.constFind(key);
-        if (entry == meetings.constEnd()) {
+        if (!meetings.contains(key)) {
             removeModel(model);
             continue;
         }
-        const MeetingInfo info = *entry;
-        meetings.erase(entry);
-        updateMeeting(info, UPDATE_MEETING, false);
+        updateMeeting(meetings.take(key), UPDATE_MEETING, false);
     }
     for (const MeetingInfo &info : std::as_const(meetings))
         updateMeeting(info, UPDATE_MEETING, false);

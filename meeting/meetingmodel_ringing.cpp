@@ -33,10 +33,10 @@ QUrl MeetingModel::ringingUrl(const QString &mediaServerUrl, bool ringing)
         hostStart < 0 ? -1 : mediaServerUrl.indexOf(QLatin1String("/?"), hostStart + 2);
     if (queryStart < 0)
         return {};
-    const QUrl url(QStringLiteral("https:%1/ringing?%2&status=%3")
-                       .arg(mediaServerUrl.mid(hostStart, queryStart - hostStart),
-                            mediaServerUrl.mid(queryStart + 2),
-                            ringing ? QStringLiteral("ringing") : QStringLiteral("silent")));
+    QUrl url(QStringLiteral("https:%1/ringing?%2&status=%3")
+                 .arg(mediaServerUrl.mid(hostStart, queryStart - hostStart),
+                      mediaServerUrl.mid(queryStart + 2),
+                      ringing ? QStringLiteral("ringing") : QStringLiteral("silent")));
     // A fragment would swallow the status parameter.
     if (!url.isValid() || url.host().isEmpty() || url.hasFragment())
         return {};

@@ -18,6 +18,7 @@ void VideoSink::setOutputFrame(int orientation, QVideoFrameFormat, QVideoFrame f
         emit orientationChanged(orientation);
     }
     // By index: an output's frame handler may add or remove outputs while we deliver.
+    // NOLINTNEXTLINE(modernize-loop-convert)
     for (qsizetype i = 0; i < m_sinks.size(); ++i)
         m_sinks.at(i)->setVideoFrame(frame);
 }
