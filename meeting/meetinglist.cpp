@@ -121,10 +121,12 @@ void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool w
         return;
     }
     MeetingModel *model = findModel(info.meetingId, info.dialogId);
+    const bool stale = model && model->meetingInfo().version > info.version && from != NEW_MEETING;
+    if (stale && from != JOIN_MEETING)
+        return;
     if (model) {
-        if (model->meetingInfo().version > info.version && from != NEW_MEETING)
-            return;
-        if (!model->webSocketConnected())
+        // A join answer overtaken by a newer push still ends the join; only its record is old.
+        if (!stale && !model->webSocketConnected())
             model->setMeeting(info);
     } else {
         model = new MeetingModel(info, m_account, this);
@@ -138,7 +140,7 @@ void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool w
                                                              model->meetingName());
         break;
     case JOIN_MEETING:
-        finishJoin(model, info);
+        finishJoin(model, stale ? nullptr : &info);
         break;
     case UPDATE_MEETING:
     case NEW_MEETING:
@@ -274,7 +276,7 @@ bool MeetingList::invitationDue(MeetingModel *model) const
     return own.deviceId == 0 || own.deviceId == m_account->deviceId();
 }
 
-void MeetingList::finishJoin(MeetingModel *model, const MeetingInfo &info)
+void MeetingList::finishJoin(MeetingModel *model, const MeetingInfo *fresh)
 {
     AccountManager *accounts = AccountManager::getInstance();
     if (model->state() != MeetingDefines::CONNECTED) {
@@ -283,7 +285,8 @@ void MeetingList::finishJoin(MeetingModel *model, const MeetingInfo &info)
         return;
     }
     // Already in the call on another path: take the record and start the media at once.
-    model->setMeeting(info);
+    if (fresh)
+        model->setMeeting(*fresh);
     accounts->setJoiningMeeting(false);
     model->attendeeList()->setVideoSink(true, -1);
     auto *own = qobject_cast<MeetingAttendeeUser *>(

@@ -55,7 +55,8 @@ private:
     void forgetModel(MeetingModel *model);
     bool ownEntry(MeetingModel *model, MeetingAttendee &out) const;
     bool invitationDue(MeetingModel *model) const;
-    void finishJoin(MeetingModel *model, const MeetingInfo &info);
+    // Null when the answer was overtaken by a newer record.
+    void finishJoin(MeetingModel *model, const MeetingInfo *fresh);
 
     QHash<int, QByteArray> m_roleNames;
     QList<MeetingModel *> m_rows;

@@ -187,7 +187,13 @@ void MeetingModel::setMeeting(const im::Meeting &meeting, const QString &mediaSe
         m_ringingPending = false;
         return;
     }
-    if (m_info.version > meeting.version() || (m_webSocketConnected && !m_isHost))
+    if (m_info.version > meeting.version()) {
+        // A join answer overtaken by a newer push: its record is old, its media address is not.
+        if (!mediaServerUrl.isEmpty())
+            m_info.mediaServerUrl = mediaServerUrl;
+        return;
+    }
+    if (m_webSocketConnected && !m_isHost)
         return;
 
     const MeetingInfo old = m_info;

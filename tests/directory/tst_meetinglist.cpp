@@ -42,6 +42,8 @@ private slots:
     void noSecondInvitationWhileInviting_data();
     void noSecondInvitationWhileInviting();
     void joinWhileConnectedCreatesTheCall();
+    void joinAnswerOvertakenByPush_data();
+    void joinAnswerOvertakenByPush();
     void setMeetingsReplacesRows();
     void revokeAndDestroy();
 };
@@ -161,6 +163,46 @@ void TestMeetingList::joinWhileConnectedCreatesTheCall()
     const auto created = qtwebrtc::Broadcaster::calls(QStringLiteral("createCall"));
     QCOMPARE(created.size(), 1);
     QCOMPARE(created[0].args.at(0).toString(), url);
+}
+
+void TestMeetingList::joinAnswerOvertakenByPush_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("calls");
+    QTest::newRow("joining") << false << "joinMeetingFinished(true,m1,m1)";
+    QTest::newRow("in the call") << true << "setJoiningMeeting(false)";
+}
+
+// The answer ends the join and brings the media address; the newer record stays.
+void TestMeetingList::joinAnswerOvertakenByPush()
+{
+    QFETCH(bool, connected);
+    QFETCH(QString, calls);
+    Fixture f;
+    qtwebrtc::Broadcaster::clearCalls();
+    MeetingInfo info = record("m1", 1, {{100, 7, 1, 500}, {500, 0, 1, 0}});
+    info.meetingKey = QByteArray(32, 'k');
+    f.manager->updateMeeting(d1, info, MeetingList::UPDATE_MEETING);
+    MeetingList *list = f.manager->meetingList(d1, false);
+    MeetingModel *model = list->getMeetingModel(QStringLiteral("m1"));
+    f.name(model, "m1");
+    model->setDevices({}, {}, {});
+    if (connected)
+        model->setState(MeetingDefines::CONNECTED);
+    info.version = 3;
+    f.manager->updateMeeting(d1, withNonce(info, "n3"), MeetingList::UPDATE_MEETING);
+    f.take();
+
+    const QString url = QStringLiteral("wss://media/?t=1");
+    f.manager->updateMeeting(d1, serverMeeting("m1", 2, {{100, 3}, {500, 3}}), url, true);
+    QCOMPARE(f.take(), calls);
+    QCOMPARE(model->meetingInfo().version, 3);
+    QCOMPARE(model->nonce(), QStringLiteral("n3"));
+    QCOMPARE(model->mediaServerUrl(), url);
+    if (connected) {
+        qtwebrtc::Broadcaster::last()->sync();
+        QCOMPARE(qtwebrtc::Broadcaster::calls(QStringLiteral("createCall")).size(), 1);
+    }
 }
 
 void TestMeetingList::setMeetingsReplacesRows()
