@@ -2,6 +2,7 @@
 #include "accountbase.h"
 #include "accountmanager.h"
 #include "broadcaster.h"
+#include "contactbase.h"
 #include "im.pb.h"
 #include "meetingattendeelist.h"
 #include "meetingattendeeuser.h"
@@ -9,14 +10,33 @@
 #include "meetinglinklist.h"
 #include "meetingmanager.h"
 #include "meetingservicecmd.h"
+#include "roominfo.h"
+#include "settings.h"
 #include "videosink.h"
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
 #include <QJSEngine>
+#include <QMetaEnum>
+#include <QMetaMethod>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QOperatingSystemVersion>
+#include <QPointer>
+#include <QRect>
 #include <QTime>
+#include <QTimer>
 #include <QTimerEvent>
+#include <QUrl>
 #include <algorithm>
+#include <memory>
+#include <utility>
 
+using im::whiteboard::TransferData;
+using namespace MeetingDefines;
 using qtwebrtc::Broadcaster;
 
 namespace {
@@ -579,4 +599,1430 @@ MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::Attend
 void MeetingModel::refreshActiveList()
 {
     m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
+}
+
+// ---- room information ----
+
+void MeetingModel::parseRoomInfo(const QByteArray &roomInfo)
+{
+    // A rejected text has been reported by the parser and changes nothing.
+    if (const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo))
+        applyRoomInfo(*room);
+}
+
+void MeetingModel::applyRoomInfo(const RoomInfo &room)
+{
+    applyRoomSettings(room);
+
+    QList<qint64> ids;
+    ids.reserve(room.attendees.size());
+    int otherPartyStatus = MeetingDefines::INVITING;
+    for (const RoomAttendee &entry : room.attendees) {
+        ids.append(entry.id);
+        if (m_info.isPrivateCall && entry.id != m_userId) {
+            otherPartyStatus = entry.status.contains(QLatin1String("CALLING"))
+                                   ? MeetingDefines::INVITING
+                                   : MeetingDefines::ACTIVE;
+        }
+    }
+    const QSet<qint64> staying(ids.cbegin(), ids.cend());
+    // The search results borrow live objects from the attendee list, which deletes those of
+    // the users that left; they must go from the borrowers first.
+    releaseBorrowedUsers(leavingUsers(m_attendeeList, staying), false);
+    m_searchModel->updateAttendee(ids, false);
+    m_attendeeList->updateAttendee(ids, true);
+
+    for (int i = 0; i < room.attendees.size(); ++i) {
+        const RoomAttendee &entry = room.attendees.at(i);
+        if (entry.id == m_userId)
+            applyOwnEntry(entry, otherPartyStatus);
+        else
+            applyOtherEntry(entry);
+        applyShareFromRoom(entry.id, room, i);
+    }
+    for (const QString &shareId : std::as_const(m_whiteboardShareIds))
+        emit userJoinData(m_account->currentTimestamp(), shareId);
+}
+
+void MeetingModel::applyRoomSettings(const RoomInfo &room)
+{
+    if (const std::optional<RoomMuteAll> &muteAll = room.muteAll) {
+        setCanUnmuteAudio(muteAll->themselvesOperationAudio);
+        setCanUnmuteVideo(muteAll->themselvesOperationVideo);
+        m_muteAllAudio = muteAll->audio;
+        m_muteAllVideo = muteAll->video;
+    }
+    if (const std::optional<RoomPermissions> &permissions = room.permissions) {
+        setCanMultiShare(permissions->whoCanShare != QLatin1String("host"));
+        if (permissions->disableSpeaker)
+            setcanSpeakingPrivileges(!*permissions->disableSpeaker);
+    }
+}
+
+MeetingAttendee MeetingModel::recordFromRoom(const RoomAttendee &entry, int deviceId) const
+{
+    MeetingAttendee record;
+    record.inviterId = entry.inviter;
+    record.userId = entry.id;
+    record.deviceId = deviceId;
+    record.status = converStatus(entry.status);
+    const int participation =
+        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role);
+    record.role = participation != MeetingDefines::SPEAKER ? MeetingDefines::LISTENER
+                                                           : MeetingDefines::SPEAKER;
+    return record;
+}
+
+void MeetingModel::applyOtherEntry(const RoomAttendee &entry)
+{
+    const int status = converStatus(entry.status);
+    const int participation =
+        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role);
+    const auto update = [&] {
+        return m_attendeeList->updateAttendee(entry.id, entry.muteAudio, entry.muteVideo, status,
+                                              participation, entry.score);
+    };
+    if (update())
+        return;
+    MeetingAttendee record = recordFromRoom(entry, 0);
+    m_attendeeList->updateAttendeeUser(record);
+    m_attendeeList->appendAttendee(record);
+    update();
+}
+
+void MeetingModel::applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus)
+{
+    setIsHost(entry.host);
+    MeetingAttendee existing;
+    if (!m_attendeeList->getAttendee(m_userId, MeetingDefines::VIDEO, existing)) {
+        MeetingAttendee record = recordFromRoom(entry, m_account->deviceId());
+        m_attendeeList->updateAttendeeUser(record);
+        m_attendeeList->appendAttendee(record);
+    }
+    m_attendeeList->updateAttendee(
+        entry.id, entry.muteAudio, entry.muteVideo, converStatus(entry.status),
+        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role), entry.score);
+    setState(MeetingDefines::CONNECTED);
+    m_webSocketConnected = true;
+    // The host of a private call counts the time only once the other party has answered.
+    if (!(m_info.isPrivateCall && m_isHost && otherPartyStatus != MeetingDefines::ACTIVE))
+        startMeetingTimer();
+    for (auto it = m_heldWhiteboards.cbegin(); it != m_heldWhiteboards.cend(); ++it)
+        emit createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, it.key(), it.value());
+    m_heldWhiteboards.clear();
+    if (m_info.isPrivateCall && entry.inviter == m_userId)
+        emit privateCallStatus(otherPartyStatus);
+}
+
+void MeetingModel::applyShareFromRoom(qint64 uid, const RoomInfo &room, int index)
+{
+    const RoomAttendee &entry = room.attendees.at(index);
+    if (!entry.share) {
+        MeetingAttendee screen;
+        if (m_attendeeList->getAttendee(uid, MeetingDefines::SHARESCREEN, screen) && screen.user &&
+            screen.user->type() == MeetingDefines::SHARESCREEN)
+            notifyCloseShare(uid, screen.user->shareId());
+        return;
+    }
+    if (m_account->accountSettingModel()->supportedMeetingType() != 2)
+        return;
+
+    const RoomShare &share = *entry.share;
+    const auto type = share.whiteboard ? MeetingDefines::WHITEBOARD : MeetingDefines::SHARESCREEN;
+    const bool otherMark = share.whiteboard && share.otherMark;
+    const int mute = share.whiteboard ? entry.muteWhiteBoard : entry.muteScreen;
+    if (!m_attendeeList->updateShareAttendee(uid, type, otherMark, mute)) {
+        m_attendeeList->createShareAttendee(uid, share.id, type, otherMark, mute);
+        if (MeetingAttendeeUser *user = liveObject(uid, type)) {
+            connectLiveObject(user);
+            if (uid == m_userId)
+                setIsShared(true);
+        }
+    }
+    if (!share.whiteboard)
+        return;
+    m_whiteboardShareIds.append(share.id);
+    if (m_state == MeetingDefines::CONNECTED)
+        emit createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, uid, share.id);
+    else
+        m_heldWhiteboards.insert(uid, share.id);
+}
+
+void MeetingModel::getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio,
+                                   int &muteVideo, int &status, int &participationStatus)
+{
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    const RoomAttendee *entry = room ? room->attendee(uid) : nullptr;
+    if (!entry)
+        return;
+    // An entry without mute states reads as in a whole room: audio open, video off.
+    muteAudio = entry->muteAudio;
+    muteVideo = entry->muteVideo;
+    status = converStatus(entry->status);
+    participationStatus =
+        getParticipationStatus(entry->raiseHand, entry->invitingSpeak, entry->role);
+}
+
+int MeetingModel::converStatus(const QString &status) const
+{
+    static const QList<QPair<QLatin1String, int>> table = {
+        {QLatin1String("ACTIVE"), MeetingDefines::ACTIVE},
+        {QLatin1String("CALLING"), MeetingDefines::INVITING},
+        {QLatin1String("CONNECTING"), MeetingDefines::CONNECTING},
+        {QLatin1String("TIMEOUT"), MeetingDefines::TIMEOUT},
+        {QLatin1String("REJECT"), MeetingDefines::REJECTED},
+        {QLatin1String("BUSY"), MeetingDefines::BUSY}};
+    for (const auto &row : table) {
+        if (status == row.first)
+            return row.second;
+    }
+    return MeetingDefines::UNKNOWN;
+}
+
+int MeetingModel::getParticipationStatus(int raiseHand, int invitingSpeak,
+                                         const QString &role) const
+{
+    if (raiseHand != 0)
+        return MeetingDefines::RAISE_HAND;
+    if (invitingSpeak != 0)
+        return MeetingDefines::INVITE;
+    if (role == QLatin1String("listener"))
+        return MeetingDefines::LISTENER;
+    return MeetingDefines::SPEAKER;
+}
+
+int MeetingModel::converMuteStatus(bool mute, bool themselvesOperation) const
+{
+    if (themselvesOperation)
+        return mute ? 1 : 0;
+    return mute ? 3 : 1;
+}
+
+void MeetingModel::constructsData(qint64 targetId)
+{
+    MeetingAttendee caller;
+    caller.userId = m_account->accountId();
+    caller.deviceId = m_account->deviceId();
+    caller.status = MeetingDefines::ACTIVE;
+    caller.role = MeetingDefines::SPEAKER;
+    MeetingAttendee callee;
+    callee.inviterId = m_account->accountId();
+    callee.userId = targetId;
+    callee.status = MeetingDefines::INVITING;
+    callee.role = MeetingDefines::SPEAKER;
+
+    m_attendeeList->updateAttendeeUser(caller);
+    m_attendeeList->updateAttendeeUser(callee);
+    m_attendeeList->appendAttendee(callee);
+    m_attendeeList->appendAttendee(caller);
+    m_activeAttendeeList->appendAttendee(caller);
+    m_callingAttendeeList->appendAttendee(callee);
+    if (caller.user)
+        caller.user->setNetworkScore(0);
+
+    setHostUid(m_userId);
+    m_info.isPrivateCall = true;
+    emit isPrivateCallChanged(true);
+    m_localConstructs = true;
+}
+
+// ---- engine events ----
+
+// A user holds one share entry at a time; this answers only when it is of the kind asked for.
+MeetingAttendeeUser *MeetingModel::shareOfKind(qint64 uid, AttendeeType type) const
+{
+    MeetingAttendeeUser *share = liveObject(uid, type);
+    return share && share->type() == type ? share : nullptr;
+}
+
+// The borrowing lists let go of the rows before the owning list deletes their live objects.
+void MeetingModel::dropAttendee(qint64 uid, const QString &shareId)
+{
+    releaseFromSearch(m_attendeeList, uid, shareId);
+    m_activeAttendeeList->removeAttendee(uid, false, shareId);
+    m_callingAttendeeList->removeAttendee(uid, false, shareId);
+    m_attendeeList->removeAttendee(uid, true, shareId);
+}
+
+void MeetingModel::notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo)
+{
+    // A report whose room information is rejected changes nothing, the host included.
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    if (!room)
+        return;
+    setHostUid(host);
+    if (m_attendeeList->count() == 0)
+        return;
+    if (uid == m_userId) {
+        applyRoomInfo(*room);
+        m_attendeeList->sortAttendee();
+        refreshDerivedLists();
+        emit notifySwitchWindow();
+        return;
+    }
+    if (isPrivateCall())
+        startMeetingTimer();
+    int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
+    getAttendeeInfo(uid, roomInfo, muteAudio, muteVideo, status, participation);
+    if (!m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1)) {
+        MeetingAttendee joined(uid, m_account->deviceId(), ACTIVE, 0,
+                               participation > 0 ? LISTENER : SPEAKER, false);
+        m_attendeeList->updateAttendeeUser(joined);
+        m_attendeeList->appendAttendee(joined);
+        m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1);
+    }
+    refreshDerivedLists();
+}
+
+void MeetingModel::notifyReady(qlonglong uid, QByteArray roomInfo)
+{
+    if (!m_broadcaster || !RoomInfo::parse(roomInfo))
+        return;
+    int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
+    getAttendeeInfo(uid, roomInfo, muteAudio, muteVideo, status, participation);
+    if (!m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1))
+        return;
+    refreshDerivedLists();
+    if (uid != m_userId) {
+        if (isPrivateCall())
+            emit privateCallStatus(ACTIVE);
+        connectLiveObject(liveObject(uid, VIDEO));
+        return;
+    }
+    if (MeetingAttendeeUser *self = liveObject(uid, VIDEO)) {
+        if (m_muteAllAudio) {
+            self->setMute(3, 0, 0);
+            self->setMute(1, 1, 0);
+            post([uid](qtwebrtc::Broadcaster *b) {
+                b->setMute(true, uid, qtwebrtc::MUTE_AUDIO, true);
+            });
+        }
+        if (m_muteAllVideo) {
+            self->setMute(3, 0, 1);
+            self->setMute(1, 1, 1);
+            post([uid](qtwebrtc::Broadcaster *b) {
+                b->setMute(true, uid, qtwebrtc::MUTE_VIDEO, true);
+            });
+        }
+    }
+    for (int i = 0; i < m_attendeeList->count(); ++i)
+        connectLiveObject(m_attendeeList->rows().at(i).user);
+}
+
+void MeetingModel::notifyReconnect(qlonglong uid, qlonglong host, QByteArray roomInfo)
+{
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    if (!room)
+        return;
+    setHostUid(host);
+    if (uid == m_userId) {
+        applyRoomInfo(*room);
+        m_attendeeList->setVideoSink(true, -1);
+        m_attendeeList->sortAttendee();
+    } else {
+        m_attendeeList->setVideoSink(false, uid);
+        const RoomAttendee *entry = room->attendee(uid);
+        MeetingAttendeeUser *board = shareOfKind(uid, WHITEBOARD);
+        if (entry && !entry->share && board)
+            dropAttendee(uid, board->shareId());
+    }
+    m_attendeeList->updateAttendeesStatus(uid, ACTIVE);
+    refreshDerivedLists();
+    if (uid == m_userId)
+        emit notifySwitchWindow();
+}
+
+void MeetingModel::notifyLeave(qlonglong uid)
+{
+    if (uid == m_userId)
+        removeSelf(true);
+    else
+        dropAttendee(uid, QString());
+}
+
+void MeetingModel::notifyInvite(qlonglong uid, qlonglong inviter)
+{
+    if (MeetingAttendeeUser *user = liveObject(uid, VIDEO)) {
+        user->setState(INVITING);
+    } else {
+        MeetingAttendee invited(uid, 0, INVITING, inviter, LISTENER, false);
+        m_attendeeList->updateAttendeeUser(invited);
+        m_attendeeList->appendAttendee(invited);
+    }
+    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+}
+
+void MeetingModel::notifyKicked(qlonglong operatorId, qlonglong uid)
+{
+    if (uid != m_userId) {
+        notifyLeave(uid);
+        return;
+    }
+    AccountManager *manager = AccountManager::getInstance();
+    if (operatorId != uid) {
+        removeSelf(true);
+        if (operatorId != 0)
+            manager->error(0, qtTrId("meeting_call_removed"), 0);
+        return;
+    }
+    // The same account took the call on another device.
+    if (MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN))
+        notifyCloseShare(operatorId, screen->shareId());
+    const int index = m_attendeeList->getAttendeeIndex(uid, VIDEO);
+    if (index != -1) {
+        emit m_attendeeList->kickedOut(uid, index, VIDEO);
+        removeSelf(false);
+    }
+    manager->error(0, qtTrId("meeting_call_exist"), 0);
+}
+
+void MeetingModel::notifyReject(qlonglong uid)
+{
+    m_attendeeList->updateAttendeesStatus(uid, REJECTED);
+    m_activeAttendeeList->removeAttendee(uid, false, QString());
+    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+}
+
+void MeetingModel::notifyTimeout(qlonglong uid)
+{
+    m_attendeeList->updateAttendeesStatus(uid, TIMEOUT);
+    m_activeAttendeeList->removeAttendee(uid, false, QString());
+    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+}
+
+void MeetingModel::notifyDismiss(qlonglong)
+{
+    // The list deletes this model inside the call: take what is needed first.
+    QPointer<QObject> list = parent();
+    const qint64 messageId = m_info.messageId;
+    QPointer<MeetingModel> self(this);
+    if (!list || !QMetaObject::invokeMethod(list, "messageBeRevoked", Qt::AutoConnection,
+                                            Q_ARG(qint64, messageId))) {
+        qCWarning(lcMeeting) << "meeting dismissed, but no meeting list took it back";
+    }
+    // A list that kept the model still must not leave it in a call that has ended.
+    if (self)
+        self->removeSelf(true);
+}
+
+void MeetingModel::notifyTransfer(qlonglong, qlonglong uid)
+{
+    setHostUid(uid);
+    emit transferred(uid);
+}
+
+void MeetingModel::notifyStateChange(int state)
+{
+    switch (state) {
+    case qtwebrtc::CALL_CONNECTED: {
+        const QList<QString> shareIds = m_whiteboardShareIds;
+        for (const QString &shareId : shareIds)
+            emit userJoinData(m_account->currentTimestamp(), shareId);
+        m_attendeeList->updateAttendeesStatus(m_userId, ACTIVE);
+        break;
+    }
+    case qtwebrtc::CALL_ENDED:
+        stopEngineThread();
+        break;
+    default:
+        m_attendeeList->updateAttendeesStatus(m_userId, DISCONNECT);
+        break;
+    }
+}
+
+void MeetingModel::notifyError(int error, QString errStr)
+{
+    int code = ERR_CONNECT;
+    QString text;
+    switch (error) {
+    case qtwebrtc::ERR_MUTE:
+        code = ERR_MUTE;
+        text = qtTrId("meeting_mute_fail");
+        break;
+    case qtwebrtc::ERR_KICK:
+        code = ERR_KICKED;
+        text = qtTrId("meeting_kick_fail");
+        break;
+    case qtwebrtc::ERR_TOKEN_INVALID:
+    case qtwebrtc::ERR_TOKEN_EXPIRED:
+    case qtwebrtc::ERR_TOKEN_MISSING:
+        code = ERR_TOKEN;
+        text = qtTrId("meeting_token_expired");
+        joinMeeting(); // a fresh token comes with the join answer
+        break;
+    case qtwebrtc::ERR_TRANSFER:
+        code = ERR_TRANSFER;
+        text = qtTrId("meeting_transfer_fail");
+        break;
+    case qtwebrtc::ERR_SOCKET:
+        code = ERR_SOCKET;
+        text = errStr;
+        break;
+    case qtwebrtc::ERR_REMOVED:
+        text = qtTrId("meeting_call_removed");
+        break;
+    case qtwebrtc::ERR_SHARE:
+        code = ERR_SHARE;
+        text = qtTrId("meeting_share_failed");
+        break;
+    case qtwebrtc::ERR_SHARE_PERMISSION:
+        code = ERR_SHARE_PERMISSION;
+        text = qtTrId("meeting_share_permission_failed");
+        break;
+    case qtwebrtc::ERR_PERMISSION_DENIED:
+        code = ERR_PermissionDenied;
+        text = qtTrId("meeting_permission_denied");
+        break;
+    case qtwebrtc::ERR_UNKNOWN:
+        code = ERR_UNKNOW;
+        text = errStr;
+        break;
+    default:
+        text = qtTrId("meeting_connection_fail");
+        break;
+    }
+    // The engine's own texts may quote server addresses with their tokens; the code says enough.
+    qCDebug(lcMeeting).nospace() << "meetingError: engine error " << error << ", code " << code;
+    emit meetingError(code, text);
+}
+
+void MeetingModel::notifyRestartIce()
+{
+    m_attendeeList->updateAttendeesStatus(m_userId, ACTIVE);
+}
+
+void MeetingModel::notifyScore(qlonglong uid, int score)
+{
+    MeetingAttendeeUser *user = liveObject(uid, VIDEO);
+    if (!user)
+        return;
+    user->setNetworkScore(score);
+    if (score == 0 && isPrivateCall())
+        emit privateCallStatus(RECONNECT);
+}
+
+void MeetingModel::notifyNewConsumer(qlonglong uid, int type)
+{
+    MeetingAttendeeUser *user =
+        liveObject(uid, type == qtwebrtc::MUTE_SCREEN ? SHARESCREEN : VIDEO);
+    if (user)
+        emit user->playoutVolumeChanged(user->volume());
+}
+
+void MeetingModel::kicked(qlonglong uid)
+{
+    const bool byInviter = m_attendeeList->isAttendeeInviter(uid, m_userId);
+    post([uid, byInviter](qtwebrtc::Broadcaster *b) { b->kicked(uid, byInviter); });
+}
+
+void MeetingModel::transfer(qlonglong uid)
+{
+    // Only the host may share while sharing is host-only, and we are about to stop being it.
+    if (m_isShared && !m_canMultiShare) {
+        if (MeetingAttendeeUser *screen = shareOfKind(m_userId, SHARESCREEN))
+            closeShare(screen->shareId());
+    }
+    post([uid](qtwebrtc::Broadcaster *b) { b->transfer(uid); });
+}
+
+void MeetingModel::inviteUser(QVariantList userIds)
+{
+    if (MeetingServiceCmd *cmd = serviceCmd())
+        cmd->inviteUser(m_info.meetingId, m_info.dialogId, userIds);
+    else
+        qCWarning(lcMeeting) << "invite dropped: the account has no meeting manager";
+}
+
+void MeetingModel::rejectMeeting(int reason)
+{
+    if (MeetingServiceCmd *cmd = serviceCmd())
+        cmd->rejectMeeting(m_info.meetingId, reason);
+    else
+        qCWarning(lcMeeting) << "reject dropped: the account has no meeting manager";
+}
+
+void MeetingModel::cancelCall()
+{
+    QTimer::singleShot(200, this, [this] {
+        if (MeetingManager *manager = m_account->meetingManager())
+            manager->cancelCall(m_info.clientId, m_info.dialogId);
+        else
+            qCWarning(lcMeeting) << "cancel dropped: the account has no meeting manager";
+    });
+}
+
+// ---- audio and video ----
+
+namespace {
+
+constexpr double kSpeakingPeak = 20.0;
+
+// Values from QML or the engine reach an engine enum only when the engine declares them.
+template <typename E> bool toEngine(int value, E &out)
+{
+    if (!QMetaEnum::fromType<E>().valueToKey(value)) {
+        qCWarning(lcMeeting) << "dropped an engine call with the unknown value" << value << "for"
+                             << QMetaEnum::fromType<E>().name();
+        return false;
+    }
+    out = static_cast<E>(value);
+    return true;
+}
+
+AttendeeType entryForMuteType(int type)
+{
+    switch (type) {
+    case qtwebrtc::MUTE_WHITEBOARD:
+        return WHITEBOARD;
+    case qtwebrtc::MUTE_SCREEN:
+    case qtwebrtc::MUTE_SHARE_AUDIO:
+        return SHARESCREEN;
+    default:
+        return VIDEO;
+    }
+}
+
+QString contactName(const MeetingAttendeeUser *user)
+{
+    const ContactBase *contact = user->userInfo();
+    return contact ? contact->name() : QString();
+}
+
+} // namespace
+
+int MeetingModel::setDevice(QString deviceUid, int type)
+{
+    if (!m_engineThread.isRunning() || !m_broadcaster)
+        return -1;
+    const char *method = nullptr;
+    switch (type) {
+    case DEVICE_AUDIO_IN:
+        method = "setAudioRecordingDevice";
+        break;
+    case DEVICE_AUDIO_OUT:
+        method = "setAudioPlayoutDevice";
+        break;
+    case DEVICE_VIDEO_IN:
+        method = "setVideoRecordingDevice";
+        break;
+    default:
+        return -1;
+    }
+    QMetaObject::invokeMethod(m_broadcaster, method, Qt::AutoConnection, Q_ARG(QString, deviceUid));
+    return -1;
+}
+
+void MeetingModel::setMuteAll(bool mute, bool themselvesOperation, int type)
+{
+    qtwebrtc::MuteType muteType;
+    if (toEngine(type, muteType))
+        post([=](qtwebrtc::Broadcaster *b) { b->setMuteAll(mute, themselvesOperation, muteType); });
+}
+
+void MeetingModel::setAllowUnmute(bool allowUnmute, int type)
+{
+    qtwebrtc::MuteType muteType;
+    if (toEngine(type, muteType))
+        post([=](qtwebrtc::Broadcaster *b) { b->setAllowUnmute(allowUnmute, muteType); });
+}
+
+void MeetingModel::setCanUnmuteAudio(bool canUnmuteAudio)
+{
+    if (m_canUnmuteAudio == canUnmuteAudio)
+        return;
+    m_canUnmuteAudio = canUnmuteAudio;
+    emit canUnmuteAudioChanged(canUnmuteAudio);
+}
+
+void MeetingModel::setCanUnmuteVideo(bool canUnmuteVideo)
+{
+    if (m_canUnmuteVideo == canUnmuteVideo)
+        return;
+    m_canUnmuteVideo = canUnmuteVideo;
+    emit canUnmuteVideoChanged(canUnmuteVideo);
+}
+
+void MeetingModel::setRequestOpenDev(int type)
+{
+    qtwebrtc::MuteType muteType;
+    if (!m_broadcaster || !toEngine(type, muteType))
+        return;
+    const bool audio = type == qtwebrtc::MUTE_AUDIO;
+    if (audio ? m_muteAllAudio : m_muteAllVideo)
+        setMuteAll(false, audio ? m_canUnmuteAudio : m_canUnmuteVideo, type);
+    post([muteType](qtwebrtc::Broadcaster *b) { b->setRequestOpenDev(muteType); });
+}
+
+void MeetingModel::setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid)
+{
+    qtwebrtc::LayersLevel spatial, temporal;
+    if (toEngine(spatialLayer, spatial) && toEngine(temporalLayer, temporal))
+        post([=](qtwebrtc::Broadcaster *b) { b->setConsumerlayers(spatial, temporal, uid); });
+}
+
+int MeetingModel::getMaxDecibel()
+{
+    // A blocking call into a thread that is not running would never return.
+    if (!m_broadcaster || !m_engineThread.isRunning())
+        return -1;
+    int decibel = -1;
+    QMetaObject::invokeMethod(m_broadcaster, "getMaxDecibel", Qt::BlockingQueuedConnection,
+                              Q_RETURN_ARG(int, decibel));
+    return decibel;
+}
+
+void MeetingModel::setMirror(bool mirror)
+{
+    if (m_mirror == mirror || !m_broadcaster)
+        return;
+    m_mirror = mirror;
+    emit mirrorChanged(mirror);
+    post([mirror](qtwebrtc::Broadcaster *b) { b->setMirror(mirror); });
+}
+
+void MeetingModel::setSoundEffectType(int type)
+{
+    qtwebrtc::SoundEffectType effect;
+    if (toEngine(type, effect))
+        post([effect](qtwebrtc::Broadcaster *b) { b->setSoundEffectType(effect); });
+}
+
+void MeetingModel::setProxy(QString networkProxy)
+{
+    post([networkProxy](qtwebrtc::Broadcaster *b) { b->setProxy(networkProxy); });
+}
+
+void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, int type)
+{
+    const AttendeeType entry = entryForMuteType(type);
+    MeetingAttendeeUser *user = liveObject(uid, entry);
+    if (!user || type < qtwebrtc::MUTE_AUDIO || type > qtwebrtc::MUTE_SHARE_AUDIO)
+        return;
+    const bool self = uid == m_userId;
+    const bool byUser = operatorId == uid;
+
+    if (type == qtwebrtc::MUTE_AUDIO || type == qtwebrtc::MUTE_SHARE_AUDIO) {
+        const int old = user->muteVoice();
+        user->setMute(status, 0, type);
+        if (!self)
+            return;
+        if (byUser && type == qtwebrtc::MUTE_AUDIO)
+            user->setVoiceDevStatusLast(status == 0);
+        // The host lifted mute-all while the microphone had been on: offer to reopen it.
+        const bool askReopen = type == qtwebrtc::MUTE_AUDIO && !byUser &&
+                               user->voiceDevStatusLast() && old == 3 && status == 1;
+        user->setMute(status, 1, type);
+        if (askReopen)
+            emit requestOpenDev(0, false);
+        return;
+    }
+
+    const bool pictureShown = type == qtwebrtc::MUTE_VIDEO && activeListShowsPicture();
+    const int old = user->muteVideo();
+    user->setMute(status, 0, type);
+    if (self) {
+        if (type == qtwebrtc::MUTE_VIDEO) {
+            if (byUser)
+                user->setVideoDevStatusLast(status == 0);
+            const bool askReopen = !byUser && user->videoDevStatusLast() && old == 3 && status == 1;
+            user->setMute(status, 1, type);
+            if (askReopen)
+                emit requestOpenDev(2, false);
+            return;
+        }
+        user->setMute(status, 1, type);
+    } else if (status != 0 && (user->muteVideoLocal() || old != 0)) {
+        return; // the picture was off already: nothing moves
+    }
+    const int index = m_attendeeList->getAttendeeIndex(uid, entry);
+    if (index != -1) {
+        m_attendeeList->sortAttendeeByVideo(uid, status, entry, index);
+        refreshActiveList();
+    }
+    if (type == qtwebrtc::MUTE_VIDEO && status == 0 && !pictureShown)
+        emit notifySwitchWindow();
+}
+
+void MeetingModel::notifyMuteAll(bool status, int type)
+{
+    const bool audio = type == qtwebrtc::MUTE_AUDIO;
+    (audio ? m_muteAllAudio : m_muteAllVideo) = status;
+    for (int i = 0; i < m_attendeeList->count(); ++i) {
+        MeetingAttendeeUser *user = m_attendeeList->rows().at(i).user;
+        if (!user || user->getUserId() == m_hostUid)
+            continue;
+        if (user->getUserId() == m_userId && user->type() == VIDEO) {
+            if (status)
+                user->setMute(3, 1, type);
+            else if (audio ? user->muteVoiceLocal() : user->muteVideoLocal())
+                user->setMute(1, 1, type);
+        }
+        if (status)
+            user->setMute(3, 0, type);
+        else if ((audio ? user->muteVoice() : user->muteVideo()) != 0)
+            user->setMute(1, 0, type);
+    }
+}
+
+void MeetingModel::notifyAllowUnmute(bool allowUnmute, int type)
+{
+    if (type == qtwebrtc::MUTE_AUDIO)
+        setCanUnmuteAudio(allowUnmute);
+    else
+        setCanUnmuteVideo(allowUnmute);
+}
+
+void MeetingModel::notifyRequestEnable(int type)
+{
+    const MeetingAttendeeUser *self = liveObject(m_userId, VIDEO);
+    if (!self)
+        return;
+    int muted = 0;
+    if (type == qtwebrtc::MUTE_AUDIO)
+        muted = self->muteVoice();
+    else if (m_account->accountSettingModel()->supportedMeetingType() == 2)
+        muted = self->muteVideo();
+    if (muted != 0)
+        emit requestOpenDev(type, true);
+}
+
+void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
+{
+    MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
+    qtwebrtc::MuteType engineType;
+    if (!user || !m_broadcaster || !toEngine(muteType, engineType))
+        return;
+    const qint64 uid = user->getUserId();
+    const bool local = operatorType == 1;
+    post([=](qtwebrtc::Broadcaster *b) { b->setMute(mute != 0, uid, engineType, local); });
+
+    // Muting the microphone silences one's own screen share as well.
+    if (uid == m_userId && muteType == qtwebrtc::MUTE_AUDIO && mute != 0) {
+        MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN);
+        if (screen && screen->muteVoice() == 0)
+            screen->setMuteVoice(1);
+    }
+    if (local && muteType != qtwebrtc::MUTE_AUDIO && muteType != qtwebrtc::MUTE_SHARE_AUDIO &&
+        user->muteVideo() == 0) {
+        const auto entry = static_cast<AttendeeType>(user->type());
+        const int index = m_attendeeList->getAttendeeIndex(uid, entry);
+        if (index != -1)
+            m_attendeeList->sortAttendeeByVideo(uid, mute, entry, index);
+    }
+}
+
+void MeetingModel::setPlayoutVolume(double volume)
+{
+    MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
+    if (!user || !m_broadcaster)
+        return;
+    const qint64 uid = user->getUserId();
+    post([uid, volume](qtwebrtc::Broadcaster *b) { b->setVolume(uid, volume); });
+    const bool wasSilent = user->volume() == 0.0 && volume != 0.0;
+    // Store first: unmuting a silent attendee would otherwise ask for the default volume and
+    // the engine would end on that instead of this one.
+    user->setPlayoutVolume(volume);
+    if (wasSilent)
+        user->setMuteVoiceLocal(false);
+}
+
+void MeetingModel::notifyDecibel(qlonglong uid, int consumerType, double averageDecibel,
+                                 double peakDecibel, QVariantList decibels)
+{
+    if (!m_broadcaster)
+        return;
+    const bool camera = consumerType == qtwebrtc::CONSUMER_VIDEO;
+    MeetingAttendeeUser *user = liveObject(uid, camera ? VIDEO : WHITEBOARD);
+    if (!user)
+        return;
+    if (uid == m_userId && user->muteVoice() != 0) {
+        // The engine hears a microphone we hold muted: say so again and show nothing.
+        post(
+            [uid](qtwebrtc::Broadcaster *b) { b->setMute(true, uid, qtwebrtc::MUTE_AUDIO, true); });
+        return;
+    }
+    user->setDecibels(decibels);
+    user->setDecibel(peakDecibel);
+    user->setAverageDecibel(averageDecibel);
+    const bool speaking = peakDecibel >= kSpeakingPeak;
+    user->setIsSpeaking(speaking);
+    if (!camera)
+        return;
+    const QString name = contactName(user);
+    if (name.isEmpty())
+        return;
+    if (!speaking)
+        m_speakingList.remove(name);
+    else if (!m_speakingList.contains(name))
+        m_speakingList.insert(name, ++m_speakingSeq);
+}
+
+void MeetingModel::setWhoRSpeaking(const QList<QString> &list)
+{
+    if (list == m_whoRSpeaking)
+        return;
+    m_whoRSpeaking = list;
+    emit whoRSpeakingChanged(m_whoRSpeaking);
+}
+
+void MeetingModel::setWhoSpeaks()
+{
+    for (int i = 0; i < m_attendeeList->count(); ++i) {
+        MeetingAttendeeUser *user = m_attendeeList->rows().at(i).user;
+        if (user && user->isSpeaking() && !m_speakingList.contains(contactName(user)))
+            user->setIsSpeaking(false);
+    }
+    QList<std::pair<quint64, QString>> heard;
+    heard.reserve(m_speakingList.size());
+    for (auto it = m_speakingList.cbegin(); it != m_speakingList.cend(); ++it)
+        heard.append({it.value(), it.key()});
+    std::sort(heard.begin(), heard.end());
+    QList<QString> names;
+    names.reserve(heard.size());
+    for (const auto &entry : heard)
+        names.append(entry.second);
+    m_speakingList.clear();
+    setWhoRSpeaking(names);
+}
+
+bool MeetingModel::activeListShowsPicture() const
+{
+    return m_activeAttendeeList->getFirstAttendeeIndex(VIDEO) != -1 ||
+           m_activeAttendeeList->getFirstAttendeeIndex(SHARESCREEN) != -1;
+}
+
+// ---- speaking privileges ----
+
+void MeetingModel::raiseHand(bool cancel)
+{
+    post([cancel](Broadcaster *engine) { engine->raiseHand(cancel); });
+}
+
+void MeetingModel::inviteSpeak(qlonglong uid, bool cancel)
+{
+    post([uid, cancel](Broadcaster *engine) { engine->inviteSpeak(uid, cancel); });
+}
+
+void MeetingModel::agreeSpeak(qlonglong uid, bool all)
+{
+    post([uid, all](Broadcaster *engine) { engine->agreeSpeak(uid, all); });
+}
+
+void MeetingModel::rejectSpeak(qlonglong uid)
+{
+    post([uid](Broadcaster *engine) { engine->rejectSpeak(uid); });
+}
+
+void MeetingModel::beListener(qlonglong uid)
+{
+    post([uid](Broadcaster *engine) { engine->beListener(uid); });
+}
+
+void MeetingModel::setcanSpeakingPrivileges(bool canSpeakingPrivileges)
+{
+    if (m_canSpeakingPrivileges == canSpeakingPrivileges)
+        return;
+    m_canSpeakingPrivileges = canSpeakingPrivileges;
+    emit canSpeakingPrivilegesChanged(canSpeakingPrivileges);
+}
+
+void MeetingModel::setSpeakerCapacity(int capacity)
+{
+    if (m_info.speakerCapacity == capacity)
+        return;
+    m_info.speakerCapacity = capacity;
+    emit speakerCapacityChanged(capacity);
+}
+
+bool MeetingModel::changeParticipationStatus(qint64 uid, int status)
+{
+    MeetingAttendeeUser *user = liveObject(uid, MeetingDefines::VIDEO);
+    if (!user || user->participationStatus() == status)
+        return false;
+    user->setParticipationStatus(status);
+    m_attendeeList->sortAttendeeByStatus(
+        uid, status, m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
+    refreshActiveList();
+    return true;
+}
+
+void MeetingModel::onNotifyRaiseHand(qlonglong uid, bool cancel)
+{
+    const int status = cancel ? MeetingDefines::LISTENER : MeetingDefines::RAISE_HAND;
+    if (!changeParticipationStatus(uid, status) || uid == m_userId || !m_isHost)
+        return;
+    // Re-read: the list signals of the status change reach outside code.
+    const MeetingAttendeeUser *user = liveObject(uid, MeetingDefines::VIDEO);
+    if (user && user->userInfo())
+        emit notifyRaiseHand(user->userInfo()->name(), cancel);
+}
+
+void MeetingModel::onNotifyInviteSpeak(qlonglong operatorId, qlonglong uid, bool cancel)
+{
+    if (operatorId == m_userId) {
+        changeParticipationStatus(uid, cancel ? MeetingDefines::LISTENER : MeetingDefines::INVITE);
+        // -1 addresses every listener, so there is no row to show the invitation on.
+        if (uid != -1)
+            return;
+    }
+    emit inviteSpeaker(operatorId, cancel);
+}
+
+void MeetingModel::onNotifyAgreeSpeak(qlonglong, qlonglong uid, bool)
+{
+    changeParticipationStatus(uid, MeetingDefines::SPEAKER);
+}
+
+void MeetingModel::onNotifyRejectSpeak(qlonglong uid)
+{
+    changeParticipationStatus(uid, MeetingDefines::LISTENER);
+}
+
+void MeetingModel::onNotifyRoleChange(qlonglong uid, QString role, QByteArray roomInfo)
+{
+    const bool speaker = role == QLatin1String("speaker");
+    changeParticipationStatus(uid, speaker ? MeetingDefines::SPEAKER : MeetingDefines::LISTENER);
+    if (!liveObject(uid, MeetingDefines::VIDEO) || roomInfo.isEmpty())
+        return;
+    // A rejected text keeps the mute states the attendee already has.
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    if (!room)
+        return;
+    for (const RoomAttendee &entry : room->attendees) {
+        if (entry.id != uid)
+            continue;
+        if (!applyRoleMute(uid, entry.muteAudio, entry.muteVideo))
+            return;
+    }
+}
+
+bool MeetingModel::applyRoleMute(qint64 uid, int muteAudio, int muteVideo)
+{
+    // Outside code reacts to every mute signal; it may take the attendee away meanwhile.
+    QPointer<MeetingAttendeeUser> user = liveObject(uid, MeetingDefines::VIDEO);
+    if (!user || (muteAudio == user->muteVoice() && muteVideo == user->muteVideo()))
+        return false;
+    const int oldVideo = user->muteVideo();
+    auto setMute = [&user](int mute, int operatorType, int muteType) {
+        if (user)
+            user->setMute(mute, operatorType, muteType);
+    };
+    setMute(muteVideo, 0, MeetingDefines::MUTE_VIDEO);
+    setMute(muteAudio, 0, MeetingDefines::MUTE_AUDIO);
+    if (uid == m_userId) {
+        setMute(muteVideo, 1, MeetingDefines::MUTE_VIDEO);
+        setMute(muteAudio, 1, MeetingDefines::MUTE_AUDIO);
+    }
+    if (!user)
+        return false;
+    if ((oldVideo == 0) != (muteVideo == 0)) {
+        m_attendeeList->sortAttendeeByVideo(
+            uid, muteVideo, MeetingDefines::VIDEO,
+            m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
+        refreshActiveList();
+    }
+    return true;
+}
+
+// ---- share and whiteboard ----
+
+namespace {
+// The one meeting type whose shares and whiteboards the engine supports.
+constexpr int kShareMeetingType = 2;
+
+TransferData *userJoinMessage(qint64 timestamp)
+{
+    auto *message = new TransferData;
+    message->mutable_userjoin()->set_timestamp(timestamp);
+    return message;
+}
+} // namespace
+
+void MeetingModel::createShare(int type, QScreen *screen, QSize size, int frameRate)
+{
+    if (!hasEngine() || (!m_isHost && !m_canMultiShare) || !m_account ||
+        m_account->accountSettingModel()->supportedMeetingType() != kShareMeetingType)
+        return;
+    if (type == MeetingDefines::WHITEBOARD_SHARE) {
+        post([](Broadcaster *engine) {
+            engine->createShare(qtwebrtc::SHARE_WHITEBOARD, nullptr, QRect(), 30);
+        });
+        return;
+    }
+    // The screen may go away before the engine thread gets to the call.
+    const QPointer<QScreen> target(screen);
+    const QRect area(QPoint(0, 0), size);
+    post([target, area, frameRate](Broadcaster *engine) {
+        engine->createShare(qtwebrtc::SHARE_PICTURE, target.data(), area, frameRate);
+    });
+}
+
+void MeetingModel::closeShare(QString shareId)
+{
+    post([shareId](Broadcaster *engine) { engine->closeShare(shareId); });
+}
+
+void MeetingModel::setAllowDraw(bool allow)
+{
+    const auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(
+        m_attendeeList->getAttendeeInfoByUid(m_userId, MeetingDefines::WHITEBOARD));
+    if (!board)
+        return;
+    const QString shareId = board->shareId();
+    post([shareId, allow](Broadcaster *engine) { engine->setAllowDraw(shareId, allow); });
+}
+
+void MeetingModel::setSharePremission(int sharePremission, bool disableSpeaker)
+{
+    if (!m_isHost)
+        return;
+    const QString whoCanShare =
+        sharePremission != 0 ? QStringLiteral("all") : QStringLiteral("host");
+    post([whoCanShare, disableSpeaker](Broadcaster *engine) {
+        engine->setSharePremission(whoCanShare, disableSpeaker);
+    });
+}
+
+void MeetingModel::setCanMultiShare(bool canMultiShare)
+{
+    if (m_canMultiShare == canMultiShare)
+        return;
+    m_canMultiShare = canMultiShare;
+    emit canMultiShareChanged(canMultiShare);
+}
+
+void MeetingModel::setShareDesktopVoice(bool shareDesktopVoice)
+{
+    if (m_shareDesktopVoice == shareDesktopVoice)
+        return;
+    m_shareDesktopVoice = shareDesktopVoice;
+    emit shareDesktopVoiceChanged(shareDesktopVoice);
+}
+
+void MeetingModel::setIsShared(bool isShared)
+{
+    if (m_isShared == isShared)
+        return;
+    m_isShared = isShared;
+    emit isSharedChanged(isShared);
+}
+
+void MeetingModel::sendUserAction(bool join, QString shareId)
+{
+    if (!hasEngine())
+        return;
+    m_whiteboardShareId = join ? shareId : QString();
+    const qint64 now = m_account ? m_account->currentTimestamp() : 0;
+
+    im::whiteboard::WhiteboardData item;
+    item.set_kind(1);
+    im::whiteboard::UserAction *action = item.mutable_useractiondata();
+    action->set_user_id(m_userId);
+    action->set_time(now);
+    action->set_action(join ? 0 : 1);
+    QByteArray bytes(qsizetype(item.ByteSizeLong()), Qt::Uninitialized);
+    if (!item.SerializeToArray(bytes.data(), int(bytes.size())))
+        qDebug() << "=====Serialize proto buffer failed";
+
+    auto *message = new TransferData;
+    im::whiteboard::SingleWhiteboardData *single =
+        message->mutable_multi()->add_whiteboarddatalist();
+    single->set_timestamp(now);
+    single->set_data(bytes.constData(), size_t(bytes.size()));
+    message->set_share_id(shareId.toStdString());
+    sendData(message, shareId);
+}
+
+void MeetingModel::sendData(TransferData *data, QString)
+{
+    if (!data)
+        return;
+    if (!hasEngine()) {
+        delete data;
+        return;
+    }
+    if (isUserJoin(data))
+        keepUserJoin(data);
+    else
+        postToEngine(data);
+}
+
+void MeetingModel::keepUserJoin(TransferData *data)
+{
+    // Only the newest join time has to reach the engine, once every whiteboard has replied.
+    if (!m_keptUserJoin) {
+        m_keptUserJoin = data;
+    } else if (data->userjoin().timestamp() > m_keptUserJoin->userjoin().timestamp()) {
+        delete m_keptUserJoin;
+        m_keptUserJoin = data;
+    } else {
+        delete data;
+    }
+    ++m_whiteboardReplyCount;
+    if (m_whiteboardReplyCount != m_whiteboardShareIds.size())
+        return;
+    m_whiteboardReplyCount = 0;
+    postToEngine(std::exchange(m_keptUserJoin, nullptr));
+}
+
+void MeetingModel::postToEngine(TransferData *data)
+{
+    // Boxed until the engine takes it over, so a call dropped with its engine frees it.
+    auto box = std::make_shared<std::unique_ptr<TransferData>>(data);
+    post([box](Broadcaster *engine) { engine->sendData(box->release()); });
+}
+
+void MeetingModel::setWhiteboard(QImage *whiteboard, QString shareId)
+{
+    if (shareId != m_whiteboardShareId)
+        return;
+    post([whiteboard](Broadcaster *engine) { engine->setWhiteboard(whiteboard); });
+}
+
+void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
+{
+    if ((type != MeetingDefines::WHITEBOARD && type != MeetingDefines::SHARESCREEN) ||
+        id.isEmpty()) {
+        qCWarning(lcMeeting) << "share report rejected: kind" << type << "empty id" << id.isEmpty();
+        return;
+    }
+    const bool own = operatorId == m_userId;
+    const bool hadPicture = activeListShowsPicture();
+    if (own && m_shareDesktopVoice)
+        post([](Broadcaster *engine) { engine->createComputerAudio(); });
+
+    const auto entryType = MeetingDefines::AttendeeType(type);
+    m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
+    refreshActiveList();
+    MeetingAttendee entry;
+    QPointer<MeetingAttendeeUser> user;
+    if (m_attendeeList->getAttendee(operatorId, entryType, entry) && entry.user) {
+        user = entry.user;
+        connectLiveObject(entry.user);
+    }
+    // The own share goes out silent unless the computer's sound was asked for.
+    if (own && !m_shareDesktopVoice && user)
+        user->setMuteVoice(1);
+
+    emit createShareSuccess(type, operatorId, id);
+    if (own)
+        setIsShared(true);
+    else if (!hadPicture)
+        emit notifySwitchWindow();
+
+    if (type != MeetingDefines::WHITEBOARD || m_whiteboardShareIds.contains(id))
+        return;
+    m_whiteboardShareIds.append(id);
+    // Nobody would own the message without a receiver.
+    if (isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvUserJoinData)))
+        emit sigRecvUserJoinData(userJoinMessage(1), id);
+}
+
+void MeetingModel::notifyCloseShare(qlonglong operatorId, QString shareId)
+{
+    // An empty id would take the owner's camera entry along with the share.
+    if (shareId.isEmpty()) {
+        qCWarning(lcMeeting) << "share close rejected: empty id";
+        return;
+    }
+    if (operatorId == m_userId) {
+        if (!m_isShared)
+            return;
+        setIsShared(false);
+    }
+    m_whiteboardShareIds.removeOne(shareId);
+    emit sigCloseShare(operatorId, shareId);
+    dropAttendee(operatorId, shareId);
+}
+
+void MeetingModel::notifySetAllowDraw(qlonglong, QString shareId, bool allow)
+{
+    if (auto *board =
+            qobject_cast<MeetingAttendeeWhiteBoard *>(m_attendeeList->getShareByShareId(shareId)))
+        board->setAllowDraw(allow);
+}
+
+void MeetingModel::notifySharePremission(QString whoCanShare, bool disableSpeaker,
+                                         QByteArray roomInfo)
+{
+    setCanMultiShare(whoCanShare != QLatin1String("host"));
+    setcanSpeakingPrivileges(!disableSpeaker);
+    if (roomInfo.isEmpty())
+        return;
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    if (!room)
+        return;
+    // A listener with neither a raised hand nor an invitation has its hand lowered.
+    for (const RoomAttendee &entry : room->attendees) {
+        if (entry.raiseHand == 0 && entry.invitingSpeak == 0 &&
+            entry.role == QLatin1String("listener"))
+            onNotifyRaiseHand(entry.id, true);
+    }
+}
+
+void MeetingModel::recvData(TransferData *data)
+{
+    if (!data)
+        return;
+    if (!isUserJoin(data)) {
+        // Receivers own what they get; without one the message would be lost.
+        if (isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvData)))
+            emit sigRecvData(data, QString::fromStdString(data->share_id()));
+        else
+            delete data;
+        return;
+    }
+    const qint64 timestamp = data->userjoin().timestamp();
+    delete data;
+    if (!isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvUserJoinData)))
+        return;
+    // A receiver may open or close whiteboards while it handles one.
+    const QList<QString> shareIds = m_whiteboardShareIds;
+    for (const QString &shareId : shareIds) {
+        TransferData *message = userJoinMessage(timestamp);
+        message->set_share_id(shareId.toStdString());
+        emit sigRecvUserJoinData(message, shareId);
+    }
+}
+
+bool MeetingModel::isUserJoin(const TransferData *data)
+{
+    return data && data->content_case() == TransferData::kUserjoin;
+}
+
+// ---- ringing report and meeting log ----
+
+namespace {
+
+const QString kStampFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
+// A media server that never answers must not keep the request's manager alive for good.
+constexpr int kRingingTimeoutMs = 30000;
+// Keeps the whole file name far below common file-name limits.
+constexpr int kMaxLogNameLength = 64;
+
+QString logDirectory()
+{
+    const QString sep = QDir::separator();
+    return AppDirManager::instance()->cacheDataDir() + QStringLiteral("log") + sep +
+           QStringLiteral("meeting") + sep;
+}
+
+} // namespace
+
+// The ringing endpoint on the media server's host, carrying the media server URL's query
+// (which may hold tokens, so it never goes to a log). Empty when the URL has no usable host.
+QUrl MeetingModel::ringingUrl(const QString &mediaServerUrl, bool ringing)
+{
+    const int hostStart = mediaServerUrl.indexOf(QLatin1String("//"));
+    const int queryStart =
+        hostStart < 0 ? -1 : mediaServerUrl.indexOf(QLatin1String("/?"), hostStart + 2);
+    if (queryStart < 0)
+        return {};
+    QUrl url(QStringLiteral("https:%1/ringing?%2&status=%3")
+                 .arg(mediaServerUrl.mid(hostStart, queryStart - hostStart),
+                      mediaServerUrl.mid(queryStart + 2),
+                      ringing ? QStringLiteral("ringing") : QStringLiteral("silent")));
+    // A fragment would swallow the status parameter.
+    if (!url.isValid() || url.host().isEmpty() || url.hasFragment())
+        return {};
+    return url;
+}
+
+// The meeting id part of a log file name: the id up to its first ':', reduced to ASCII letters,
+// digits, '-' and '_' (anything else becomes '_'), so no id can reach outside the log directory
+// or name a hidden file.
+QString MeetingModel::logNamePart(const QString &meetingId)
+{
+    QString part = meetingId.section(QLatin1Char(':'), 0, 0).left(kMaxLogNameLength);
+    for (QChar &c : part) {
+        const char16_t u = c.unicode();
+        const bool safe = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') ||
+                          (u >= u'0' && u <= u'9') || u == u'-' || u == u'_';
+        if (!safe)
+            c = QLatin1Char('_');
+    }
+    return part;
+}
+
+void MeetingModel::reportRinging(bool ringing)
+{
+    m_ringing = ringing;
+    if (m_info.mediaServerUrl.isEmpty()) {
+        m_ringingPending = true;
+        return;
+    }
+    const QUrl url = ringingUrl(m_info.mediaServerUrl, ringing);
+    if (url.isEmpty()) {
+        qCWarning(lcMeeting) << "ringing report not sent: unusable media server URL";
+        return;
+    }
+    // Without a parent, so a report still goes out when the model is deleted meanwhile.
+    auto *manager = new QNetworkAccessManager;
+    connect(manager, &QNetworkAccessManager::finished, manager, &QObject::deleteLater,
+            Qt::DirectConnection);
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kRingingTimeoutMs);
+    manager->get(request);
+}
+
+void MeetingModel::onNotifyRinging(QString ringing)
+{
+    if (ringing == QLatin1String("ringing"))
+        setRingingStatus(MeetingDefines::RINGING);
+    else if (ringing == QLatin1String("silent"))
+        setRingingStatus(MeetingDefines::SILENT);
+    else
+        setRingingStatus(MeetingDefines::CALLING);
+}
+
+void MeetingModel::setRingingStatus(int status)
+{
+    if (m_ringingStatus == status)
+        return;
+    m_ringingStatus = status;
+    emit ringingStatusChanged(m_ringingStatus);
+}
+
+void MeetingModel::onWriteLog(QString log, QString url)
+{
+    if (!url.isEmpty() && log.isEmpty()) {
+        m_logUrl = url;
+        return;
+    }
+    if (!m_logFile.isOpen() && !openLogFile())
+        return;
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
+    m_logFile.write((stamp + QLatin1String(": ") + log).toUtf8());
+    // The log matters most when the process dies, so nothing waits in a buffer.
+    m_logFile.flush();
+}
+
+bool MeetingModel::openLogFile()
+{
+    if (!QDir().mkpath(logDirectory())) {
+        reportLogFailure();
+        return false;
+    }
+    m_logFile.setFileName(logFileName());
+    if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        reportLogFailure();
+        return false;
+    }
+    return true;
+}
+
+// Once per model: the engine writes many lines, and each would fail the same way.
+void MeetingModel::reportLogFailure()
+{
+    if (m_logFailureReported)
+        return;
+    m_logFailureReported = true;
+    qCWarning(lcMeeting) << "meeting log cannot be written in" << logDirectory();
+}
+
+QString MeetingModel::logFileName() const
+{
+    return QStringLiteral("%1%2_%3.qt.txt")
+        .arg(logDirectory(), logNamePart(m_info.meetingId),
+             QDateTime::currentDateTime().toString(kStampFormat));
 }

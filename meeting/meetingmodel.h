@@ -252,14 +252,17 @@ protected:
 private:
     friend class MeetingModelTest;
     friend class RoomInfoBench;
+    friend class EngineEventsTest;
 
-    // Core and engine (meetingmodel.cpp).
+    // Core and engine.
     void createLists();
     void init();
     void setUserId();
     void refreshDerivedLists();
     void refreshActiveList();
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
+    MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
+    void dropAttendee(qint64 uid, const QString &shareId);
     void releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSearch);
     void releaseFromSearch(const MeetingAttendeeList *owner, qint64 uid, const QString &shareId);
     static QSet<qint64> leavingUsers(const MeetingAttendeeList *list, const QSet<qint64> &staying);
@@ -302,9 +305,13 @@ private:
 
     // Speaking privileges.
     bool changeParticipationStatus(qint64 uid, int status);
+    // False when the states were already in place or the attendee went away.
+    bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
 
     // Whiteboard.
     static bool isUserJoin(const im::whiteboard::TransferData *data);
+    void keepUserJoin(im::whiteboard::TransferData *data);
+    void postToEngine(im::whiteboard::TransferData *data);
 
     // Meeting log.
     QString logFileName() const;
@@ -323,6 +330,7 @@ private:
     bool m_webSocketConnected = false;
     // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
     QHash<QString, quint64> m_speakingList;
+    quint64 m_speakingSeq = 0;
     QList<QString> m_whoRSpeaking;
     bool m_muteAllAudio = false;
     AccountBase *m_account = nullptr;
@@ -353,19 +361,5 @@ private:
     QThread m_engineThread;
     QString m_logUrl;
     QFile m_logFile;
-
-    // Members added by the engine-event and media code.
-    quint64 m_speakingSeq = 0;
-    MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
-    void dropAttendee(qint64 uid, const QString &shareId);
-    friend class EngineEventsTest;
-
-    // Members added by the speaking and share code.
-    // False when the states were already in place or the attendee went away.
-    bool applyRoleMute(qint64 uid, int muteAudio, int muteVideo);
-    void keepUserJoin(im::whiteboard::TransferData *data);
-    void postToEngine(im::whiteboard::TransferData *data);
-
-    // Members added by the ringing and log code.
     bool m_logFailureReported = false;
 };
