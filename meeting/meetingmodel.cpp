@@ -728,6 +728,11 @@ void MeetingModel::applyShareFromRoom(qint64 uid, const RoomInfo &room, int inde
         return;
 
     const RoomShare &share = *entry.share;
+    // A share without an id could never be closed: an empty id on close means the whole user.
+    if (share.id.isEmpty()) {
+        qCWarning(lcMeeting) << "room information: share of attendee" << uid << "has no id";
+        return;
+    }
     const auto type = share.whiteboard ? MeetingDefines::WHITEBOARD : MeetingDefines::SHARESCREEN;
     const bool otherMark = share.whiteboard && share.otherMark;
     const int mute = share.whiteboard ? entry.muteWhiteBoard : entry.muteScreen;

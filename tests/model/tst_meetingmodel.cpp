@@ -465,6 +465,12 @@ void MeetingModelTest::sharesFromRoom()
               roomText({roomEntry(kSelf, "\"share\":[]"), roomEntry(300, "\"share\":[]")}));
     QVERIFY(!f.user(kSelf, SHARESCREEN) && f.user(300, WHITEBOARD) && !f.model->isShared());
 
+    // A share without an id could never be closed, so it is not listed.
+    created.clear();
+    applyRoom(*f.model, roomText({roomEntry(kSelf), roomEntry(500, share("whiteBoard", ""))}));
+    QVERIFY(f.user(500) && !f.user(500, WHITEBOARD));
+    QCOMPARE(created.count(), 0);
+
     Fixture other;
     other.account.accountSettingModel()->setSupportedMeetingType(1);
     QSignalSpy none(other.model.get(), &MeetingModel::createShareSuccess);
