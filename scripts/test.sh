@@ -9,15 +9,22 @@ scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+# What the reliability tests counted (driver steps, engine cycles), from ctest's own log.
+counts() {
+    grep -h "^QINFO" "build/$1/Testing/Temporary/LastTest.log" | sed 's/^QINFO  : /   /' || true
+}
+
 echo "== default build"
 cmake --preset default
 cmake --build --preset default -j"$jobs"
 ctest --preset default -j"$jobs"
+counts default
 
 echo "== sanitizer suite (ASan + UBSan)"
 cmake --preset asan
 cmake --build --preset asan -j"$jobs"
 ctest --preset asan -j"$jobs"
+counts asan
 
 echo "== fuzzing, ${FUZZ_SECONDS:-10}s per target"
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"

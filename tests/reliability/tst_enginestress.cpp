@@ -109,6 +109,7 @@ private slots:
         }
         watchdog.done.storeRelaxed(1);
         watchdog.wait();
+        qInfo("250 engine cycles, every engine deleted");
     }
 };
 
