@@ -40,6 +40,9 @@ using namespace MeetingDefines;
 using qtwebrtc::Broadcaster;
 
 namespace {
+// The one meeting type whose shares and whiteboards the engine supports.
+constexpr int kShareMeetingType = 2;
+
 QSet<qint64> userIdsOf(const QList<MeetingAttendee> &list)
 {
     QSet<qint64> ids;
@@ -122,8 +125,8 @@ void MeetingModel::setUserId()
 
 void MeetingModel::refreshDerivedLists()
 {
-    m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
-    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+    refreshActiveList();
+    refreshCallingList();
 }
 
 QSet<qint64> MeetingModel::leavingUsers(const MeetingAttendeeList *list,
@@ -450,7 +453,7 @@ void MeetingModel::createCall(bool muteVideo, bool muteVoice, bool isSpeaker)
     info.muteVideo = muteVideo;
     info.muteVoice = muteVoice;
     info.isMeeting = !m_info.isPrivateCall;
-    info.typeEnabled = m_account->accountSettingModel()->supportedMeetingType() != 2;
+    info.typeEnabled = !sharesSupported();
     info.isSpeaker = isSpeaker;
     info.limit = 16;
     info.meetingId = m_info.meetingId;
@@ -595,10 +598,27 @@ MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::Attend
     return qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
 }
 
-// After a single-row move in the master list only the active list can be out of order.
 void MeetingModel::refreshActiveList()
 {
     m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
+}
+
+void MeetingModel::refreshCallingList()
+{
+    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+}
+
+void MeetingModel::announceWhiteboardJoins()
+{
+    // Receivers may close a whiteboard meanwhile.
+    const QList<QString> shareIds = m_whiteboardShareIds;
+    for (const QString &shareId : shareIds)
+        emit userJoinData(m_account->currentTimestamp(), shareId);
+}
+
+bool MeetingModel::sharesSupported() const
+{
+    return m_account->accountSettingModel()->supportedMeetingType() == kShareMeetingType;
 }
 
 // ---- room information ----
@@ -626,8 +646,8 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
         }
     }
     const QSet<qint64> staying(ids.cbegin(), ids.cend());
-    // The search results borrow live objects from the attendee list, which deletes those of
-    // the users that left; they must go from the borrowers first.
+    // The attendee list deletes the live objects of the users that left; the lists borrowing
+    // them let go first.
     releaseBorrowedUsers(leavingUsers(m_attendeeList, staying), false);
     m_searchModel->updateAttendee(ids, false);
     m_attendeeList->updateAttendee(ids, true);
@@ -638,10 +658,9 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
             applyOwnEntry(entry, otherPartyStatus);
         else
             applyOtherEntry(entry);
-        applyShareFromRoom(entry.id, room, i);
+        applyShareFromRoom(entry);
     }
-    for (const QString &shareId : std::as_const(m_whiteboardShareIds))
-        emit userJoinData(m_account->currentTimestamp(), shareId);
+    announceWhiteboardJoins();
 }
 
 void MeetingModel::applyRoomSettings(const RoomInfo &room)
@@ -675,33 +694,30 @@ MeetingAttendee MeetingModel::recordFromRoom(const RoomAttendee &entry, int devi
 
 void MeetingModel::applyOtherEntry(const RoomAttendee &entry)
 {
-    const int status = converStatus(entry.status);
-    const int participation =
-        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role);
-    const auto update = [&] {
-        return m_attendeeList->updateAttendee(entry.id, entry.muteAudio, entry.muteVideo, status,
-                                              participation, entry.score);
-    };
-    if (update())
-        return;
-    MeetingAttendee record = recordFromRoom(entry, 0);
-    m_attendeeList->updateAttendeeUser(record);
-    m_attendeeList->appendAttendee(record);
-    update();
+    listAndUpdate(
+        recordFromRoom(entry, 0), entry.muteAudio, entry.muteVideo, converStatus(entry.status),
+        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role), entry.score);
+}
+
+// Lists the attendee of `record` unless listed already, then applies the states.
+void MeetingModel::listAndUpdate(MeetingAttendee record, int muteAudio, int muteVideo, int status,
+                                 int participation, int score)
+{
+    if (!m_attendeeList->existAttendee(record.userId)) {
+        m_attendeeList->updateAttendeeUser(record);
+        m_attendeeList->appendAttendee(record);
+    }
+    m_attendeeList->updateAttendee(record.userId, muteAudio, muteVideo, status, participation,
+                                   score);
 }
 
 void MeetingModel::applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus)
 {
     setIsHost(entry.host);
-    MeetingAttendee existing;
-    if (!m_attendeeList->getAttendee(m_userId, MeetingDefines::VIDEO, existing)) {
-        MeetingAttendee record = recordFromRoom(entry, m_account->deviceId());
-        m_attendeeList->updateAttendeeUser(record);
-        m_attendeeList->appendAttendee(record);
-    }
-    m_attendeeList->updateAttendee(
-        entry.id, entry.muteAudio, entry.muteVideo, converStatus(entry.status),
-        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role), entry.score);
+    listAndUpdate(recordFromRoom(entry, m_account->deviceId()), entry.muteAudio, entry.muteVideo,
+                  converStatus(entry.status),
+                  getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role),
+                  entry.score);
     setState(MeetingDefines::CONNECTED);
     m_webSocketConnected = true;
     // The host of a private call counts the time only once the other party has answered.
@@ -714,17 +730,15 @@ void MeetingModel::applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus
         emit privateCallStatus(otherPartyStatus);
 }
 
-void MeetingModel::applyShareFromRoom(qint64 uid, const RoomInfo &room, int index)
+void MeetingModel::applyShareFromRoom(const RoomAttendee &entry)
 {
-    const RoomAttendee &entry = room.attendees.at(index);
+    const qint64 uid = entry.id;
     if (!entry.share) {
-        MeetingAttendee screen;
-        if (m_attendeeList->getAttendee(uid, MeetingDefines::SHARESCREEN, screen) && screen.user &&
-            screen.user->type() == MeetingDefines::SHARESCREEN)
-            notifyCloseShare(uid, screen.user->shareId());
+        if (MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN))
+            notifyCloseShare(uid, screen->shareId());
         return;
     }
-    if (m_account->accountSettingModel()->supportedMeetingType() != 2)
+    if (!sharesSupported())
         return;
 
     const RoomShare &share = *entry.share;
@@ -756,8 +770,14 @@ void MeetingModel::applyShareFromRoom(qint64 uid, const RoomInfo &room, int inde
 void MeetingModel::getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio,
                                    int &muteVideo, int &status, int &participationStatus)
 {
-    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
-    const RoomAttendee *entry = room ? room->attendee(uid) : nullptr;
+    if (const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo))
+        getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participationStatus);
+}
+
+void MeetingModel::getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
+                                   int &status, int &participationStatus)
+{
+    const RoomAttendee *entry = room.attendee(uid);
     if (!entry)
         return;
     // An entry without mute states reads as in a whole room: audio open, video off.
@@ -868,23 +888,22 @@ void MeetingModel::notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo
     if (isPrivateCall())
         startMeetingTimer();
     int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
-    getAttendeeInfo(uid, roomInfo, muteAudio, muteVideo, status, participation);
-    if (!m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1)) {
-        MeetingAttendee joined(uid, m_account->deviceId(), ACTIVE, 0,
-                               participation > 0 ? LISTENER : SPEAKER, false);
-        m_attendeeList->updateAttendeeUser(joined);
-        m_attendeeList->appendAttendee(joined);
-        m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1);
-    }
+    getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
+    const MeetingAttendee joined(uid, m_account->deviceId(), ACTIVE, 0,
+                                 participation > 0 ? LISTENER : SPEAKER, false);
+    listAndUpdate(joined, muteAudio, muteVideo, status, participation, -1);
     refreshDerivedLists();
 }
 
 void MeetingModel::notifyReady(qlonglong uid, QByteArray roomInfo)
 {
-    if (!m_broadcaster || !RoomInfo::parse(roomInfo))
+    if (!m_broadcaster)
+        return;
+    const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
+    if (!room)
         return;
     int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
-    getAttendeeInfo(uid, roomInfo, muteAudio, muteVideo, status, participation);
+    getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
     if (!m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1))
         return;
     refreshDerivedLists();
@@ -954,7 +973,7 @@ void MeetingModel::notifyInvite(qlonglong uid, qlonglong inviter)
         m_attendeeList->updateAttendeeUser(invited);
         m_attendeeList->appendAttendee(invited);
     }
-    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+    refreshCallingList();
 }
 
 void MeetingModel::notifyKicked(qlonglong operatorId, qlonglong uid)
@@ -983,16 +1002,19 @@ void MeetingModel::notifyKicked(qlonglong operatorId, qlonglong uid)
 
 void MeetingModel::notifyReject(qlonglong uid)
 {
-    m_attendeeList->updateAttendeesStatus(uid, REJECTED);
-    m_activeAttendeeList->removeAttendee(uid, false, QString());
-    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+    endInvitation(uid, REJECTED);
 }
 
 void MeetingModel::notifyTimeout(qlonglong uid)
 {
-    m_attendeeList->updateAttendeesStatus(uid, TIMEOUT);
+    endInvitation(uid, TIMEOUT);
+}
+
+void MeetingModel::endInvitation(qint64 uid, int status)
+{
+    m_attendeeList->updateAttendeesStatus(uid, status);
     m_activeAttendeeList->removeAttendee(uid, false, QString());
-    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+    refreshCallingList();
 }
 
 void MeetingModel::notifyDismiss(qlonglong)
@@ -1019,13 +1041,10 @@ void MeetingModel::notifyTransfer(qlonglong, qlonglong uid)
 void MeetingModel::notifyStateChange(int state)
 {
     switch (state) {
-    case qtwebrtc::CALL_CONNECTED: {
-        const QList<QString> shareIds = m_whiteboardShareIds;
-        for (const QString &shareId : shareIds)
-            emit userJoinData(m_account->currentTimestamp(), shareId);
+    case qtwebrtc::CALL_CONNECTED:
+        announceWhiteboardJoins();
         m_attendeeList->updateAttendeesStatus(m_userId, ACTIVE);
         break;
-    }
     case qtwebrtc::CALL_ENDED:
         stopEngineThread();
         break;
@@ -1385,7 +1404,7 @@ void MeetingModel::notifyRequestEnable(int type)
     int muted = 0;
     if (type == qtwebrtc::MUTE_AUDIO)
         muted = self->muteVoice();
-    else if (m_account->accountSettingModel()->supportedMeetingType() == 2)
+    else if (sharesSupported())
         muted = self->muteVideo();
     if (muted != 0)
         emit requestOpenDev(type, true);
@@ -1632,8 +1651,6 @@ bool MeetingModel::applyRoleMute(qint64 uid, int muteAudio, int muteVideo)
 // ---- share and whiteboard ----
 
 namespace {
-// The one meeting type whose shares and whiteboards the engine supports.
-constexpr int kShareMeetingType = 2;
 
 TransferData *userJoinMessage(qint64 timestamp)
 {
@@ -1645,8 +1662,7 @@ TransferData *userJoinMessage(qint64 timestamp)
 
 void MeetingModel::createShare(int type, QScreen *screen, QSize size, int frameRate)
 {
-    if (!hasEngine() || (!m_isHost && !m_canMultiShare) || !m_account ||
-        m_account->accountSettingModel()->supportedMeetingType() != kShareMeetingType)
+    if (!hasEngine() || (!m_isHost && !m_canMultiShare) || !sharesSupported())
         return;
     if (type == MeetingDefines::WHITEBOARD_SHARE) {
         post([](Broadcaster *engine) {
@@ -1717,7 +1733,7 @@ void MeetingModel::sendUserAction(bool join, QString shareId)
     if (!hasEngine())
         return;
     m_whiteboardShareId = join ? shareId : QString();
-    const qint64 now = m_account ? m_account->currentTimestamp() : 0;
+    const qint64 now = m_account->currentTimestamp();
 
     im::whiteboard::WhiteboardData item;
     item.set_kind(1);
@@ -1727,7 +1743,7 @@ void MeetingModel::sendUserAction(bool join, QString shareId)
     action->set_action(join ? 0 : 1);
     QByteArray bytes(qsizetype(item.ByteSizeLong()), Qt::Uninitialized);
     if (!item.SerializeToArray(bytes.data(), int(bytes.size())))
-        qDebug() << "=====Serialize proto buffer failed";
+        qCWarning(lcMeeting) << "whiteboard message could not be serialized";
 
     auto *message = new TransferData;
     im::whiteboard::SingleWhiteboardData *single =
@@ -1799,12 +1815,8 @@ void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
     const auto entryType = MeetingDefines::AttendeeType(type);
     m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
     refreshActiveList();
-    MeetingAttendee entry;
-    QPointer<MeetingAttendeeUser> user;
-    if (m_attendeeList->getAttendee(operatorId, entryType, entry) && entry.user) {
-        user = entry.user;
-        connectLiveObject(entry.user);
-    }
+    QPointer<MeetingAttendeeUser> user = liveObject(operatorId, entryType);
+    connectLiveObject(user);
     // The own share goes out silent unless the computer's sound was asked for.
     if (own && !m_shareDesktopVoice && user)
         user->setMuteVoice(1);

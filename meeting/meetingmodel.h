@@ -260,6 +260,8 @@ private:
     void setUserId();
     void refreshDerivedLists();
     void refreshActiveList();
+    void refreshCallingList();
+    bool sharesSupported() const;
     MeetingAttendeeUser *liveObject(qint64 uid, MeetingDefines::AttendeeType type) const;
     MeetingAttendeeUser *shareOfKind(qint64 uid, MeetingDefines::AttendeeType type) const;
     void dropAttendee(qint64 uid, const QString &shareId);
@@ -289,13 +291,19 @@ private:
     void applyRoomInfo(const RoomInfo &room);
     void getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio, int &muteVideo,
                          int &status, int &participationStatus);
+    void getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
+                         int &status, int &participationStatus);
     int converStatus(const QString &status) const;
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
-    void applyShareFromRoom(qint64 uid, const RoomInfo &room, int index);
+    void applyShareFromRoom(const RoomAttendee &entry);
     void applyRoomSettings(const RoomInfo &room);
     void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
     void applyOtherEntry(const RoomAttendee &entry);
+    void listAndUpdate(MeetingAttendee record, int muteAudio, int muteVideo, int status,
+                       int participation, int score);
+    void announceWhiteboardJoins();
+    void endInvitation(qint64 uid, int status);
     MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.

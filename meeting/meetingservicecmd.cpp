@@ -49,6 +49,12 @@ MeetingManager *managerOf(const QPointer<AccountBase> &account)
     return account ? account->meetingManager() : nullptr;
 }
 
+void setCredentials(im::MeetingLink *link, const QString &password, const QString &token)
+{
+    link->set_password(password.toStdString());
+    link->set_token(token.toStdString());
+}
+
 AccountBase *accountOf(MeetingManager *manager)
 {
     return manager ? manager->account() : nullptr;
@@ -250,10 +256,8 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
     if (!account)
         return;
     im::meeting::GetMeetingLinkReq req;
-    im::MeetingLink *link = req.mutable_meeting_link();
-    link->set_id(id.toStdString());
-    link->set_password(password.toStdString());
-    link->set_token(token.toStdString());
+    req.mutable_meeting_link()->set_id(id.toStdString());
+    setCredentials(req.mutable_meeting_link(), password, token);
     auto answer = [account = QPointer<AccountBase>(account), password, token,
                    done = std::move(done)](int code, const QByteArray &body) {
         MeetingManager *manager = managerOf(account);
@@ -270,8 +274,7 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
             if (copy.status() == 0 && qint64(copy.owner_id()) != account->accountId()) {
                 code = 28501;
             } else {
-                copy.set_password(password.toStdString());
-                copy.set_token(token.toStdString());
+                setCredentials(&copy, password, token);
                 item = manager->meetingLinkList()->createMeetingLinkItemPtr(copy);
             }
         }
@@ -308,10 +311,8 @@ void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &pass
     if (!account)
         return;
     im::meeting::JoinMeetingByLinkReq req;
-    im::MeetingLink *link = req.mutable_meeting_link();
-    link->set_id(id.toStdString());
-    link->set_password(password.toStdString());
-    link->set_token(token.toStdString());
+    req.mutable_meeting_link()->set_id(id.toStdString());
+    setCredentials(req.mutable_meeting_link(), password, token);
     req.set_cancel(cancel);
     auto answer = [account = QPointer<AccountBase>(account), id, cancel](int code,
                                                                          const QByteArray &) {
