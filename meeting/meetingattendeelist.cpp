@@ -502,8 +502,7 @@ QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &li
     }
     if (!list.isEmpty())
         updateKnownAttendees(list, added);
-    emit countChanged(count());
-    updateActualCount();
+    publishCounters();
     return removed;
 }
 

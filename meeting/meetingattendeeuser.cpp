@@ -170,11 +170,8 @@ void MeetingAttendeeUser::setMuteVoice(int mute)
 
 void MeetingAttendeeUser::setVolume(double volume)
 {
-    if (volume == 0.0 && !m_muteVoiceLocal) {
-        m_muteVoiceLocal = true;
-        emit muteChanged(1, 1, voiceMuteType());
-        emit muteVoiceLocalChanged(true);
-    }
+    if (volume == 0.0)
+        setMuteVoiceLocal(true);
     emit playoutVolumeChanged(volume);
 }
 
@@ -190,8 +187,7 @@ void MeetingAttendeeUser::setState(int state)
 
 MeetingAttendeeWhiteBoard::MeetingAttendeeWhiteBoard(qint64 uid, MeetingAttendeeList *parent)
     : MeetingAttendeeUser(uid, parent)
-{
-}
+{}
 
 MeetingAttendeeWhiteBoard::~MeetingAttendeeWhiteBoard() = default;
 

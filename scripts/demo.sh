@@ -15,6 +15,3 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$demo" --out "$out" "$@"
 fi
 xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb "$demo" --headless --out "$out" "$@"
-echo
-echo "Screenshots: $out/*.png"
-echo "Timeline:    $out/timeline.txt"

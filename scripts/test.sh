@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test through ctest: the default build,
-# the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (leaks included),
+# every QtTest suite again under AddressSanitizer + UndefinedBehaviorSanitizer (leaks included),
 # and a short run of every libFuzzer target.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -34,6 +34,8 @@ double timeRound(int frames, const std::function<void(int)> &deliver)
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     // Outputs ignore a frame equal to their current one, so alternate two frames.
     const QVideoFrame frames[2] = {makeFrame(0x10), makeFrame(0xf0)};

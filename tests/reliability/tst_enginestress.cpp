@@ -5,6 +5,7 @@
 #include "meetingmodel.h"
 #include "testsupport.h"
 #include <QAtomicInt>
+#include <QScopeGuard>
 #include <QThread>
 #include <QtTest>
 #include <cstdio>
@@ -16,6 +17,8 @@ using qtwebrtc::Broadcaster;
 namespace {
 
 // Aborts the run when a cycle stops making progress, so a deadlock fails instead of hanging.
+constexpr int kCycles = 250;
+
 class Watchdog : public QThread
 {
 public:
@@ -69,7 +72,12 @@ private slots:
         AccountBase account(100, 1);
         Watchdog watchdog;
         watchdog.start();
-        for (int i = 0; i < 250; ++i) {
+        // A failing check returns early; the watchdog must still be stopped.
+        const auto stop = qScopeGuard([&watchdog] {
+            watchdog.done.storeRelaxed(1);
+            watchdog.wait();
+        });
+        for (int i = 0; i < kCycles; ++i) {
             watchdog.progress.storeRelaxed(i);
             const auto ending = Ending(i % 3);
             Broadcaster::clearCalls();
@@ -107,9 +115,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(Broadcaster::aliveCount(), 0, 10000);
             QVERIFY(Broadcaster::last() == nullptr);
         }
-        watchdog.done.storeRelaxed(1);
-        watchdog.wait();
-        qInfo("250 engine cycles, every engine deleted");
+        qInfo("%d engine cycles, every engine deleted", kCycles);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "accountmanager.h"
 #include "meetingfixture.h"
 #include <QGuiApplication>
 #include <QImage>
@@ -6,11 +7,6 @@ using namespace MeetingDefines;
 using im::whiteboard::TransferData;
 
 namespace {
-QVariant ptr(const void *p)
-{
-    return QVariant::fromValue(const_cast<void *>(p));
-}
-
 TransferData *userJoin(qint64 timestamp)
 {
     auto *data = new TransferData;
@@ -71,12 +67,13 @@ void TestMeetingShare::commands_data()
     const Act hostOnly = [](MeetingModel &m) {
         m.setSharePremission(0, false);
     };
-    QTest::addRow("host whiteboard")
-        << true << false << 2 << whiteboard << QVariantList{1, ptr(nullptr), QRect(), 30};
+    QTest::addRow("host whiteboard") << true << false << 2 << whiteboard
+                                     << QVariantList{1, AccountManager::ptr(nullptr), QRect(), 30};
     QTest::addRow("attendee, no multi-share")
         << false << false << 2 << whiteboard << QVariantList();
     QTest::addRow("attendee app share")
-        << false << true << 2 << app << QVariantList{2, ptr(screen), QRect(0, 0, 1920, 1080), 15};
+        << false << true << 2 << app
+        << QVariantList{2, AccountManager::ptr(screen), QRect(0, 0, 1920, 1080), 15};
     QTest::addRow("other meeting type") << true << true << 1 << app << QVariantList();
     QTest::addRow("non-zero permission")
         << true << false << 2 << all << QVariantList{QStringLiteral("all"), true};
