@@ -652,8 +652,7 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
     m_searchModel->updateAttendee(ids, false);
     m_attendeeList->updateAttendee(ids, true);
 
-    for (int i = 0; i < room.attendees.size(); ++i) {
-        const RoomAttendee &entry = room.attendees.at(i);
+    for (const RoomAttendee &entry : room.attendees) {
         if (entry.id == m_userId)
             applyOwnEntry(entry, otherPartyStatus);
         else
