@@ -130,6 +130,14 @@ bool isActiveLike(int status)
     return status == ACTIVE || status == CONNECTING;
 }
 
+// Every share that is not a whiteboard is a picture share.
+std::pair<qint64, int> shareKey(qint64 uid, int type)
+{
+    return {uid, type == WHITEBOARD ? WHITEBOARD : SHARESCREEN};
+}
+
+constexpr std::array<int, 2> kShareKinds{WHITEBOARD, SHARESCREEN};
+
 } // namespace
 
 MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
@@ -236,6 +244,16 @@ int MeetingAttendeeList::typeOf(const MeetingAttendee &a) const
 
 // ---- look-ups ----
 
+const MeetingAttendee *MeetingAttendeeList::entry(qint64 uid, int type) const
+{
+    if (type == VIDEO) {
+        const auto it = m_video.constFind(uid);
+        return it == m_video.cend() ? nullptr : &*it;
+    }
+    const auto it = m_share.constFind(shareKey(uid, type));
+    return it == m_share.cend() ? nullptr : &*it;
+}
+
 bool MeetingAttendeeList::existAttendee(qint64 uid) const
 {
     return m_video.contains(uid);
@@ -243,25 +261,16 @@ bool MeetingAttendeeList::existAttendee(qint64 uid) const
 
 bool MeetingAttendeeList::getAttendee(qint64 uid, AttendeeType type, MeetingAttendee &out) const
 {
-    const auto video = m_video.constFind(uid);
-    if (video == m_video.cend())
-        return false;
-    if (type == VIDEO) {
-        out = *video;
-        return true;
-    }
-    const auto share = m_share.constFind(uid);
-    if (share == m_share.cend())
-        return false;
-    out = *share;
-    return true;
+    const MeetingAttendee *found = m_video.contains(uid) ? entry(uid, type) : nullptr;
+    if (found)
+        out = *found;
+    return found;
 }
 
 int MeetingAttendeeList::getAttendeeIndex(qint64 uid, AttendeeType type) const
 {
-    if (!m_video.contains(uid))
-        return -1;
-    return searchAttendee(type == VIDEO ? m_video.value(uid) : m_share.value(uid));
+    const MeetingAttendee *found = m_video.contains(uid) ? entry(uid, type) : nullptr;
+    return found ? searchAttendee(*found) : -1;
 }
 
 bool MeetingAttendeeList::isAttendeeInviter(qint64 uid, qint64 inviterUid) const
@@ -297,9 +306,8 @@ QObject *MeetingAttendeeList::getAttendeeInfoByIndex(int index) const
 
 QObject *MeetingAttendeeList::getAttendeeInfoByUid(qlonglong uid, AttendeeType type) const
 {
-    const QHash<qint64, MeetingAttendee> &table = type == VIDEO ? m_video : m_share;
-    const auto it = table.constFind(uid);
-    return it == table.cend() ? nullptr : alive(*it);
+    const MeetingAttendee *found = entry(uid, type);
+    return found ? alive(*found) : nullptr;
 }
 
 QObject *MeetingAttendeeList::attendeeSelfInviter() const
@@ -369,7 +377,7 @@ void MeetingAttendeeList::enterTables(const MeetingAttendee &a, Tables tables)
     if (tables == Tables::Bulk || !share)
         m_video.insert(a.userId, a);
     if (share)
-        m_share.insert(a.userId, a);
+        m_share.insert(shareKey(a.userId, a.user->type()), a);
 }
 
 void MeetingAttendeeList::insertRowAt(int pos, const MeetingAttendee &a, Tables tables)
@@ -410,7 +418,7 @@ void MeetingAttendeeList::appendAttendee(const MeetingAttendee &a)
     }
     // A second entry of the same kind would leave a row that the tables no longer know.
     const bool share = a.user->type() != VIDEO;
-    if ((share ? m_share : m_video).contains(a.userId)) {
+    if (share ? m_share.contains(shareKey(a.userId, a.user->type())) : m_video.contains(a.userId)) {
         qCWarning(lcMeeting) << "attendee" << a.userId << "is listed already; not listed again";
         return;
     }
@@ -658,7 +666,11 @@ void MeetingAttendeeList::rebuildTables()
     m_share.clear();
     for (const MeetingAttendee &row : std::as_const(m_rows)) {
         MeetingAttendeeUser *user = alive(row);
-        (user && user->type() == VIDEO ? m_video : m_share).insert(row.userId, row);
+        // A row whose object is gone never hides a live share of the same kind.
+        if (user && user->type() == VIDEO)
+            m_video.insert(row.userId, row);
+        else if (user || !m_share.contains(shareKey(row.userId, typeOf(row))))
+            m_share.insert(shareKey(row.userId, typeOf(row)), row);
     }
     m_tablesExact = true;
     publishCounters();
@@ -691,7 +703,8 @@ bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     m_video.remove(gone.userId);
-    m_share.remove(gone.userId);
+    for (int kind : kShareKinds)
+        m_share.remove(shareKey(gone.userId, kind));
     reenterTables(gone.userId);
     endRemoveRows();
     return true;
@@ -704,9 +717,11 @@ void MeetingAttendeeList::reenterTables(qint64 uid)
     for (const MeetingAttendee &row : std::as_const(m_rows)) {
         if (row.userId != uid)
             continue;
-        QHash<qint64, MeetingAttendee> &table = typeOf(row) == VIDEO ? m_video : m_share;
-        if (!table.contains(uid))
-            table.insert(uid, row);
+        const int type = typeOf(row);
+        if (type == VIDEO && !m_video.contains(uid))
+            m_video.insert(uid, row);
+        else if (type != VIDEO && !m_share.contains(shareKey(uid, type)))
+            m_share.insert(shareKey(uid, type), row);
     }
 }
 
@@ -734,8 +749,15 @@ void MeetingAttendeeList::removeAttendee(qint64 uid, bool kicked, const QString 
         MeetingAttendee a = m_video.take(uid);
         removeAttendee(kicked, searchAttendee(a), a);
     }
-    if (m_share.contains(uid)) {
-        MeetingAttendee a = m_share.take(uid);
+    // A share id names one share; an entry whose object is gone cannot be told apart.
+    for (int kind : kShareKinds) {
+        const auto it = m_share.constFind(shareKey(uid, kind));
+        if (it == m_share.cend())
+            continue;
+        const MeetingAttendeeUser *user = alive(*it);
+        if (!shareId.isEmpty() && (!user || user->shareId() != shareId))
+            continue;
+        MeetingAttendee a = m_share.take(shareKey(uid, kind));
         removeAttendee(kicked, searchAttendee(a), a);
     }
 }
@@ -748,9 +770,11 @@ void MeetingAttendeeList::removeRowsOf(const QObject *user)
         MeetingAttendee row = m_rows.at(i);
         if (row.user != user)
             continue;
-        for (QHash<qint64, MeetingAttendee> *table : {&m_video, &m_share}) {
-            if (table->value(row.userId).user == row.user)
-                table->remove(row.userId);
+        if (m_video.value(row.userId).user == row.user)
+            m_video.remove(row.userId);
+        for (int kind : kShareKinds) {
+            if (m_share.value(shareKey(row.userId, kind)).user == row.user)
+                m_share.remove(shareKey(row.userId, kind));
         }
         removeAttendee(false, i, row);
         i = std::min(i, count());
@@ -860,12 +884,16 @@ void MeetingAttendeeList::sortAttendee()
         m_rows.removeAt(selfRow);
         m_rows.insert(0, self);
     }
-    const auto share = m_share.constFind(m_userId);
-    if (share != m_share.cend() && selfUser && selfUser->muteVideo() == 0) {
+    // The own shares follow the own camera, a picture share first.
+    for (int kind : kShareKinds) {
+        const MeetingAttendee *share = entry(m_userId, kind);
+        if (!share || !selfUser || selfUser->muteVideo() != 0)
+            continue;
         const int shareRow = searchAttendee(*share);
         if (shareRow > 0) {
+            const MeetingAttendee moving = *share;
             m_rows.removeAt(shareRow);
-            m_rows.insert(1, *share);
+            m_rows.insert(1, moving);
         }
     }
     endResetModel();
@@ -914,7 +942,7 @@ void MeetingAttendeeList::sortAttendeeByVideo(qint64 uid, int muteVideo, int typ
     if (owner == m_video.cend() || !validRow(index))
         return;
     const bool share = type != VIDEO;
-    const MeetingAttendee a = share ? m_share.value(uid) : *owner;
+    const MeetingAttendee a = share ? m_share.value(shareKey(uid, type)) : *owner;
     if (muteVideo != 0) {
         moveRow(index, targetBelow(a, index));
         return;
@@ -989,8 +1017,10 @@ void MeetingAttendeeList::updateAttendeesStatus(qint64 uid, int status)
         const int row = searchAttendee(e);
         e.status = status;
         m_video.insert(uid, e);
-        if (validRow(row))
+        if (validRow(row)) {
             m_rows[row] = e;
+            emit dataChanged(index(row), index(row), {});
+        }
     }
     MeetingAttendeeUser *user = alive(e);
     if (!user || user->state() == status)
@@ -1010,9 +1040,10 @@ void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId
         return;
     MeetingAttendee record = *it;
     MeetingAttendeeUser *owner = alive(record);
-    if (!owner || type == VIDEO || m_share.contains(uid)) {
+    const bool listed = m_share.contains(shareKey(uid, type));
+    if (!owner || type == VIDEO || listed) {
         qCWarning(lcMeeting) << "share of attendee" << uid << "refused: type" << type
-                             << (m_share.contains(uid) ? "while another is listed" : "");
+                             << (listed ? "while another of its kind is listed" : "");
         return;
     }
     MeetingAttendeeUser *share = nullptr;
@@ -1040,19 +1071,17 @@ void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId
     if (uid == m_userId)
         share->setMute(share->muteVideo(), 1, 1);
     appendAttendee(record);
-    if (m_share.value(uid).user != share)
+    if (m_share.value(shareKey(uid, type)).user != share)
         delete share;
 }
 
 bool MeetingAttendeeList::updateShareAttendee(qint64 uid, AttendeeType type, bool allowDraw, int)
 {
-    const auto it = m_share.constFind(uid);
-    if (it == m_share.cend())
+    const MeetingAttendee *share = type == VIDEO ? nullptr : entry(uid, type);
+    if (!share)
         return false;
-    if (type == WHITEBOARD) {
-        if (auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(alive(*it)))
-            board->setAllowDraw(allowDraw);
-    }
+    if (auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(alive(*share)))
+        board->setAllowDraw(allowDraw);
     return true;
 }
 
@@ -1079,8 +1108,9 @@ int MeetingAttendeeList::getFirstAttendeeIndex(AttendeeType type) const
                 return i;
             continue;
         }
-        const auto share = m_share.constFind(row.userId);
-        if (share == m_share.cend() || *share != row)
+        const int rowType = typeOf(row);
+        const MeetingAttendee *share = rowType == VIDEO ? nullptr : entry(row.userId, rowType);
+        if (!share || *share != row)
             continue;
         if (user && user->type() == SHARESCREEN)
             return i;
@@ -1160,8 +1190,8 @@ void MeetingAttendeeList::setVideoSink(bool all, qint64 uid)
         }
         return;
     }
-    if (m_video.contains(uid))
-        stop(m_video.value(uid));
-    if (m_share.contains(uid))
-        stop(m_share.value(uid));
+    for (const AttendeeType type : {VIDEO, WHITEBOARD, SHARESCREEN}) {
+        if (const MeetingAttendee *found = entry(uid, type))
+            stop(*found);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QSet>
+#include <utility>
 
 class AccountBase;
 
@@ -114,6 +115,7 @@ private:
     void forgetLiveObject();
     MeetingAttendeeUser *alive(const MeetingAttendee &a) const;
     int typeOf(const MeetingAttendee &a) const;
+    const MeetingAttendee *entry(qint64 uid, int type) const;
     bool validRow(int index) const { return index >= 0 && index < count(); }
     int rowNear(const MeetingAttendee &a, int hint) const;
     bool selfOnTop() const;
@@ -135,7 +137,8 @@ private:
 
     QList<MeetingAttendee> m_rows;
     QHash<qint64, MeetingAttendee> m_video;
-    QHash<qint64, MeetingAttendee> m_share;
+    // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
+    QHash<std::pair<qint64, int>, MeetingAttendee> m_share;
     QHash<int, QByteArray> m_roleNames;
     AccountBase *m_account = nullptr;
     QString m_dialogId;

@@ -60,10 +60,21 @@ void MeetingLinkItem::updateLink(const im::MeetingLink &link)
     // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const im::Meeting meeting = link.meeting();
     const bool hasMeeting = link.has_meeting();
+    const im::MeetingLink old = *m_link;
     *m_link = link;
     m_ownerId = m_link->owner_id();
-    m_name = QString::fromStdString(m_link->name());
-    emit nameChanged();
+    // Every field is in place before the first signal, so a binding reads a whole link.
+    setName(QString::fromStdString(m_link->name()));
+    if (old.id() != m_link->id())
+        emit idChanged();
+    if (old.password() != m_link->password())
+        emit passwordChanged();
+    if (old.token() != m_link->token())
+        emit tokenChanged();
+    if (old.dialog_id() != m_link->dialog_id())
+        emit dialogIdChanged(dialogId());
+    if (old.owner_id() != m_ownerId)
+        emit ownerIdChanged();
 
     MeetingManager *manager = m_account ? m_account->meetingManager() : nullptr;
     if (!hasMeeting || !manager) {

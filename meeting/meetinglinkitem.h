@@ -23,7 +23,7 @@ class MEETING_EXPORT MeetingLinkItem : public QObject
     Q_PROPERTY(QString password READ password NOTIFY passwordChanged)
     Q_PROPERTY(QString token READ token NOTIFY tokenChanged)
     Q_PROPERTY(QString dialogId READ dialogId NOTIFY dialogIdChanged)
-    Q_PROPERTY(qint64 ownerId READ ownerId CONSTANT)
+    Q_PROPERTY(qint64 ownerId READ ownerId NOTIFY ownerIdChanged)
     Q_PROPERTY(AccountBase *account READ account CONSTANT)
     Q_PROPERTY(MeetingModel *meetingModel READ meetingModel NOTIFY meetingModelChanged)
     Q_PROPERTY(QObject *meetingLinkList READ meetingLinkList CONSTANT)
@@ -63,6 +63,7 @@ signals:
     void passwordChanged();
     void tokenChanged();
     void dialogIdChanged(QString dialogId);
+    void ownerIdChanged();
 
 private:
     int m_state = NOT_APPLIED;

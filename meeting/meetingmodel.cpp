@@ -33,6 +33,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 using im::whiteboard::TransferData;
@@ -42,6 +43,8 @@ using qtwebrtc::Broadcaster;
 namespace {
 // The one meeting type whose shares and whiteboards the engine supports.
 constexpr int kShareMeetingType = 2;
+// Far above the boards a meeting shows; keeps a hostile engine from growing the fan-out.
+constexpr int kMaxWhiteboards = 64;
 
 QSet<qint64> userIdsOf(const QList<MeetingAttendee> &list)
 {
@@ -167,9 +170,12 @@ void MeetingModel::releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSe
 void MeetingModel::releaseFromSearch(const MeetingAttendeeList *owner, qint64 uid,
                                      const QString &shareId)
 {
-    if (shareId.isEmpty())
-        m_searchModel->removeRowsOf(owner->getAttendeeInfoByUid(uid, MeetingDefines::VIDEO));
-    m_searchModel->removeRowsOf(owner->getAttendeeInfoByUid(uid, MeetingDefines::SHARESCREEN));
+    for (const AttendeeType type : {VIDEO, WHITEBOARD, SHARESCREEN}) {
+        const auto *user =
+            qobject_cast<MeetingAttendeeUser *>(owner->getAttendeeInfoByUid(uid, type));
+        if (user && (shareId.isEmpty() || (type != VIDEO && user->shareId() == shareId)))
+            m_searchModel->removeRowsOf(user);
+    }
 }
 
 void MeetingModel::setMeeting(const MeetingInfo &info)
@@ -611,7 +617,7 @@ void MeetingModel::refreshCallingList()
 void MeetingModel::announceWhiteboardJoins()
 {
     // Receivers may close a whiteboard meanwhile.
-    const QList<QString> shareIds = m_whiteboardShareIds;
+    const QList<QString> shareIds = openWhiteboards();
     for (const QString &shareId : shareIds)
         emit userJoinData(m_account->currentTimestamp(), shareId);
 }
@@ -757,9 +763,8 @@ void MeetingModel::applyShareFromRoom(const RoomAttendee &entry)
                 setIsShared(true);
         }
     }
-    if (!share.whiteboard)
+    if (!share.whiteboard || !recordWhiteboard(uid, share.id))
         return;
-    m_whiteboardShareIds.append(share.id);
     if (m_state == MeetingDefines::CONNECTED)
         emit createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, uid, share.id);
     else
@@ -852,7 +857,7 @@ void MeetingModel::constructsData(qint64 targetId)
 
 // ---- engine events ----
 
-// A user holds one share entry at a time; this answers only when it is of the kind asked for.
+// Answers only an object of the kind asked for, never one whose type was changed since.
 MeetingAttendeeUser *MeetingModel::shareOfKind(qint64 uid, AttendeeType type) const
 {
     MeetingAttendeeUser *share = liveObject(uid, type);
@@ -1018,17 +1023,12 @@ void MeetingModel::endInvitation(qint64 uid, int status)
 
 void MeetingModel::notifyDismiss(qlonglong)
 {
-    // The list deletes this model inside the call: take what is needed first.
+    // The list may delete this model inside the call: nothing of it is touched afterwards.
     QPointer<QObject> list = parent();
     const qint64 messageId = m_info.messageId;
-    QPointer<MeetingModel> self(this);
     if (!list || !QMetaObject::invokeMethod(list, "messageBeRevoked", Qt::AutoConnection,
-                                            Q_ARG(qint64, messageId))) {
+                                            Q_ARG(qint64, messageId)))
         qCWarning(lcMeeting) << "meeting dismissed, but no meeting list took it back";
-    }
-    // A list that kept the model still must not leave it in a call that has ended.
-    if (self)
-        self->removeSelf(true);
 }
 
 void MeetingModel::notifyTransfer(qlonglong, qlonglong uid)
@@ -1180,16 +1180,12 @@ namespace {
 
 constexpr double kSpeakingPeak = 20.0;
 
-// Values from QML or the engine reach an engine enum only when the engine declares them.
-template <typename E> bool toEngine(int value, E &out)
+// The engine gives meaning to its values, also to ones it does not declare: they pass
+// unchanged. Its enums are fixed to int, so every value is representable.
+template <typename E> E toEngine(int value)
 {
-    if (!QMetaEnum::fromType<E>().valueToKey(value)) {
-        qCWarning(lcMeeting) << "dropped an engine call with the unknown value" << value << "for"
-                             << QMetaEnum::fromType<E>().name();
-        return false;
-    }
-    out = static_cast<E>(value);
-    return true;
+    static_assert(std::is_same_v<std::underlying_type_t<E>, int>);
+    return static_cast<E>(value);
 }
 
 AttendeeType entryForMuteType(int type)
@@ -1237,16 +1233,14 @@ int MeetingModel::setDevice(QString deviceUid, int type)
 
 void MeetingModel::setMuteAll(bool mute, bool themselvesOperation, int type)
 {
-    qtwebrtc::MuteType muteType;
-    if (toEngine(type, muteType))
-        post([=](qtwebrtc::Broadcaster *b) { b->setMuteAll(mute, themselvesOperation, muteType); });
+    const auto muteType = toEngine<qtwebrtc::MuteType>(type);
+    post([=](qtwebrtc::Broadcaster *b) { b->setMuteAll(mute, themselvesOperation, muteType); });
 }
 
 void MeetingModel::setAllowUnmute(bool allowUnmute, int type)
 {
-    qtwebrtc::MuteType muteType;
-    if (toEngine(type, muteType))
-        post([=](qtwebrtc::Broadcaster *b) { b->setAllowUnmute(allowUnmute, muteType); });
+    const auto muteType = toEngine<qtwebrtc::MuteType>(type);
+    post([=](qtwebrtc::Broadcaster *b) { b->setAllowUnmute(allowUnmute, muteType); });
 }
 
 void MeetingModel::setCanUnmuteAudio(bool canUnmuteAudio)
@@ -1267,9 +1261,9 @@ void MeetingModel::setCanUnmuteVideo(bool canUnmuteVideo)
 
 void MeetingModel::setRequestOpenDev(int type)
 {
-    qtwebrtc::MuteType muteType;
-    if (!m_broadcaster || !toEngine(type, muteType))
+    if (!m_broadcaster)
         return;
+    const auto muteType = toEngine<qtwebrtc::MuteType>(type);
     const bool audio = type == qtwebrtc::MUTE_AUDIO;
     if (audio ? m_muteAllAudio : m_muteAllVideo)
         setMuteAll(false, audio ? m_canUnmuteAudio : m_canUnmuteVideo, type);
@@ -1278,9 +1272,9 @@ void MeetingModel::setRequestOpenDev(int type)
 
 void MeetingModel::setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid)
 {
-    qtwebrtc::LayersLevel spatial, temporal;
-    if (toEngine(spatialLayer, spatial) && toEngine(temporalLayer, temporal))
-        post([=](qtwebrtc::Broadcaster *b) { b->setConsumerlayers(spatial, temporal, uid); });
+    const auto spatial = toEngine<qtwebrtc::LayersLevel>(spatialLayer);
+    const auto temporal = toEngine<qtwebrtc::LayersLevel>(temporalLayer);
+    post([=](qtwebrtc::Broadcaster *b) { b->setConsumerlayers(spatial, temporal, uid); });
 }
 
 int MeetingModel::getMaxDecibel()
@@ -1305,9 +1299,8 @@ void MeetingModel::setMirror(bool mirror)
 
 void MeetingModel::setSoundEffectType(int type)
 {
-    qtwebrtc::SoundEffectType effect;
-    if (toEngine(type, effect))
-        post([effect](qtwebrtc::Broadcaster *b) { b->setSoundEffectType(effect); });
+    const auto effect = toEngine<qtwebrtc::SoundEffectType>(type);
+    post([effect](qtwebrtc::Broadcaster *b) { b->setSoundEffectType(effect); });
 }
 
 void MeetingModel::setProxy(QString networkProxy)
@@ -1412,9 +1405,9 @@ void MeetingModel::notifyRequestEnable(int type)
 void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
 {
     MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
-    qtwebrtc::MuteType engineType;
-    if (!user || !m_broadcaster || !toEngine(muteType, engineType))
+    if (!user || !m_broadcaster)
         return;
+    const auto engineType = toEngine<qtwebrtc::MuteType>(muteType);
     const qint64 uid = user->getUserId();
     const bool local = operatorType == 1;
     post([=](qtwebrtc::Broadcaster *b) { b->setMute(mute != 0, uid, engineType, local); });
@@ -1429,8 +1422,11 @@ void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
         user->muteVideo() == 0) {
         const auto entry = static_cast<AttendeeType>(user->type());
         const int index = m_attendeeList->getAttendeeIndex(uid, entry);
-        if (index != -1)
+        if (index != -1) {
             m_attendeeList->sortAttendeeByVideo(uid, mute, entry, index);
+            // Views of the active attendees show the same order.
+            refreshActiveList();
+        }
     }
 }
 
@@ -1779,10 +1775,32 @@ void MeetingModel::keepUserJoin(TransferData *data)
         delete data;
     }
     ++m_whiteboardReplyCount;
-    if (m_whiteboardReplyCount != m_whiteboardShareIds.size())
+    if (m_whiteboardReplyCount != openWhiteboards().size())
         return;
     m_whiteboardReplyCount = 0;
     postToEngine(std::exchange(m_keptUserJoin, nullptr));
+}
+
+// Boards whose tile went with its owner are forgotten here, so every use sees open ones only.
+const QList<QString> &MeetingModel::openWhiteboards()
+{
+    m_whiteboardShareIds.removeIf(
+        [this](const QString &id) { return !m_attendeeList->getShareByShareId(id); });
+    return m_whiteboardShareIds;
+}
+
+// Lists a whiteboard once, and only while its tile stands; true when it was new.
+bool MeetingModel::recordWhiteboard(qint64 owner, const QString &shareId)
+{
+    const MeetingAttendeeUser *board = liveObject(owner, WHITEBOARD);
+    if (!board || board->shareId() != shareId || openWhiteboards().contains(shareId))
+        return false;
+    if (m_whiteboardShareIds.size() >= kMaxWhiteboards) {
+        qCWarning(lcMeeting) << "whiteboard of attendee" << owner << "not listed: too many boards";
+        return false;
+    }
+    m_whiteboardShareIds.append(shareId);
+    return true;
 }
 
 void MeetingModel::postToEngine(TransferData *data)
@@ -1801,20 +1819,23 @@ void MeetingModel::setWhiteboard(QImage *whiteboard, QString shareId)
 
 void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
 {
-    if ((type != MeetingDefines::WHITEBOARD && type != MeetingDefines::SHARESCREEN) ||
+    if (type < MeetingDefines::WHITEBOARD_SHARE || type > MeetingDefines::APP_SHARE ||
         id.isEmpty()) {
         qCWarning(lcMeeting) << "share report rejected: kind" << type << "empty id" << id.isEmpty();
         return;
     }
     const bool own = operatorId == m_userId;
     const bool hadPicture = activeListShowsPicture();
+    // A window share is a picture share like the screen.
+    const auto entryType = type == MeetingDefines::WHITEBOARD_SHARE ? WHITEBOARD : SHARESCREEN;
+    m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
+    QPointer<MeetingAttendeeUser> user = liveObject(operatorId, entryType);
+    // A refused entry (no owner, or one of its kind open already) is not announced.
+    if (!user || user->shareId() != id)
+        return;
     if (own && m_shareDesktopVoice)
         post([](Broadcaster *engine) { engine->createComputerAudio(); });
-
-    const auto entryType = MeetingDefines::AttendeeType(type);
-    m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
     refreshActiveList();
-    QPointer<MeetingAttendeeUser> user = liveObject(operatorId, entryType);
     connectLiveObject(user);
     // The own share goes out silent unless the computer's sound was asked for.
     if (own && !m_shareDesktopVoice && user)
@@ -1826,9 +1847,8 @@ void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
     else if (!hadPicture)
         emit notifySwitchWindow();
 
-    if (type != MeetingDefines::WHITEBOARD || m_whiteboardShareIds.contains(id))
+    if (type != MeetingDefines::WHITEBOARD_SHARE || !recordWhiteboard(operatorId, id))
         return;
-    m_whiteboardShareIds.append(id);
     // Nobody would own the message without a receiver.
     if (isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvUserJoinData)))
         emit sigRecvUserJoinData(userJoinMessage(1), id);
@@ -1841,14 +1861,15 @@ void MeetingModel::notifyCloseShare(qlonglong operatorId, QString shareId)
         qCWarning(lcMeeting) << "share close rejected: empty id";
         return;
     }
-    if (operatorId == m_userId) {
-        if (!m_isShared)
-            return;
-        setIsShared(false);
-    }
+    const bool own = operatorId == m_userId;
+    if (own && !m_isShared)
+        return;
     m_whiteboardShareIds.removeOne(shareId);
     emit sigCloseShare(operatorId, shareId);
     dropAttendee(operatorId, shareId);
+    // The other kind of share may still be open.
+    if (own)
+        setIsShared(liveObject(m_userId, WHITEBOARD) || liveObject(m_userId, SHARESCREEN));
 }
 
 void MeetingModel::notifySetAllowDraw(qlonglong, QString shareId, bool allow)
@@ -1881,9 +1902,15 @@ void MeetingModel::recvData(TransferData *data)
     if (!data)
         return;
     if (!isUserJoin(data)) {
+        const QString shareId = QString::fromStdString(data->share_id());
+        if (!openWhiteboards().contains(shareId)) {
+            qCDebug(lcMeeting) << "whiteboard message for a board that is not open dropped";
+            delete data;
+            return;
+        }
         // Receivers own what they get; without one the message would be lost.
         if (isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvData)))
-            emit sigRecvData(data, QString::fromStdString(data->share_id()));
+            emit sigRecvData(data, shareId);
         else
             delete data;
         return;
@@ -1893,7 +1920,7 @@ void MeetingModel::recvData(TransferData *data)
     if (!isSignalConnected(QMetaMethod::fromSignal(&MeetingModel::sigRecvUserJoinData)))
         return;
     // A receiver may open or close whiteboards while it handles one.
-    const QList<QString> shareIds = m_whiteboardShareIds;
+    const QList<QString> shareIds = openWhiteboards();
     for (const QString &shareId : shareIds) {
         TransferData *message = userJoinMessage(timestamp);
         message->set_share_id(shareId.toStdString());

@@ -147,7 +147,7 @@ public slots:
     void setSoundEffectType(int type);
     void setCanMultiShare(bool canMultiShare);
     void setShareDesktopVoice(bool shareDesktopVoice);
-    void setHost(bool isHost) { m_isHost = isHost; }
+    void setHost(bool isHost) { setIsHost(isHost); }
     void setProxy(QString networkProxy);
     bool checkVersion(int major, int minor);
     void sendData(im::whiteboard::TransferData *data, QString shareId);
@@ -319,6 +319,8 @@ private:
     // Whiteboard.
     static bool isUserJoin(const im::whiteboard::TransferData *data);
     void keepUserJoin(im::whiteboard::TransferData *data);
+    bool recordWhiteboard(qint64 owner, const QString &shareId);
+    const QList<QString> &openWhiteboards();
     void postToEngine(im::whiteboard::TransferData *data);
 
     // Meeting log.

@@ -88,6 +88,8 @@ private slots:
     void updateAttendee();
     void fullSort();
     void shares();
+    void twoShares_data();
+    void twoShares();
     void queries();
     void randomizedSharedLists();
 };
@@ -268,6 +270,8 @@ void tst_MeetingAttendeeList::removal()
     QPointer<QObject> camera = f.user(2), board = f.user(2, WHITEBOARD);
     QSignalSpy kicked(&f.list, &MeetingAttendeeList::kickedOut);
     f.list.removeAttendee(2, true, QStringLiteral("any"));
+    QVERIFY(kicked.isEmpty());
+    f.list.removeAttendee(2, true, QStringLiteral("s2"));
     QCOMPARE(args(kicked), (QList<QVariantList>{{2ll, 1, int(WHITEBOARD)}}));
     QVERIFY(board.isNull() && !camera.isNull());
 
@@ -363,7 +367,7 @@ void tst_MeetingAttendeeList::shares()
     f.list.createShareAttendee(2, QStringLiteral("b2"), WHITEBOARD, false, 1);
     QCOMPARE(order(f.list), QStringLiteral("2 -2 3 4 1")); // below its owner
     f.list.createShareAttendee(kSelf, QStringLiteral("s1"), SHARESCREEN, true, 1);
-    f.list.createShareAttendee(2, QStringLiteral("again"), SHARESCREEN, true, 0);
+    f.list.createShareAttendee(2, QStringLiteral("again"), WHITEBOARD, true, 0);
     f.list.createShareAttendee(9, QStringLiteral("nobody"), SHARESCREEN, true, 0);
     QCOMPARE(order(f.list), QStringLiteral("2 -2 3 -1 4 1"));
     QCOMPARE(f.list.getFirstAttendeeIndex(WHITEBOARD), 3);
@@ -389,6 +393,55 @@ void tst_MeetingAttendeeList::shares()
     QSignalSpy moved(&f.list, &MeetingAttendeeList::moved);
     f.list.sortAttendeeByVideo(2, 0, WHITEBOARD, f.list.getAttendeeIndex(2, WHITEBOARD));
     QCOMPARE(moves(moved), QStringLiteral("2>1"));
+}
+
+// User 2 holds a whiteboard "b2" and a screen share "s2" at once.
+void tst_MeetingAttendeeList::twoShares_data()
+{
+    QTest::addColumn<QString>("closed"); // share id given to removeAttendee
+    QTest::addColumn<QString>("rows");
+    QTest::addRow("screen share") << "s2"
+                                  << "2 -2 3";
+    QTest::addRow("whiteboard") << "b2"
+                                << "2 -2 3";
+    QTest::addRow("unknown id") << "x"
+                                << "2 -2 -2 3";
+    QTest::addRow("the whole user") << ""
+                                    << "3";
+}
+
+void tst_MeetingAttendeeList::twoShares()
+{
+    Fixture f(QStringLiteral("2AS0 3AS0"));
+    f.list.createShareAttendee(2, QStringLiteral("b2"), WHITEBOARD, true, 0);
+    f.list.createShareAttendee(2, QStringLiteral("s2"), SHARESCREEN, true, 0);
+    f.list.createShareAttendee(2, QStringLiteral("s3"), SHARESCREEN, true, 0); // one per kind
+    QCOMPARE(order(f.list), QStringLiteral("2 -2 -2 3"));
+    // A derived list rebuilds its tables from the rows and must find both again.
+    MeetingAttendeeList derived(&f.account, nullptr);
+    derived.setDifferentAttendees(f.list.rows());
+    const std::pair<AttendeeType, const char *> shares[] = {{WHITEBOARD, "b2"},
+                                                            {SHARESCREEN, "s2"}};
+    for (const MeetingAttendeeList *list : {&f.list, &derived}) {
+        for (const auto &[type, id] : shares) {
+            auto *share = qobject_cast<MeetingAttendeeUser *>(list->getAttendeeInfoByUid(2, type));
+            QVERIFY(share && share->type() == type);
+            QCOMPARE(share->shareId(), QLatin1String(id));
+            QCOMPARE(list->getShareByShareId(QLatin1String(id)), share);
+            QCOMPARE(list->rows().at(list->getAttendeeIndex(2, type)).user, share);
+        }
+    }
+
+    QFETCH(QString, closed);
+    f.list.removeAttendee(2, true, closed);
+    QTEST(order(f.list), "rows");
+    for (const AttendeeType type : {WHITEBOARD, SHARESCREEN}) {
+        MeetingAttendeeUser *share = f.user(2, type);
+        const int row = f.list.getAttendeeIndex(2, type);
+        QCOMPARE(row >= 0, bool(share));
+        if (share)
+            QVERIFY(share->shareId() != closed && f.list.rows().at(row).user == share);
+    }
 }
 
 void tst_MeetingAttendeeList::queries()

@@ -89,6 +89,8 @@ private slots:
     void media() { runCase(); }
     void errors_data();
     void errors() { runCase(); }
+    void shares_data();
+    void shares() { runCase(); }
     void dismissDeletesModel();
     void speaking_data();
     void speaking() { runCase(); }
@@ -198,7 +200,8 @@ void EngineEventsTest::fromEngine(const QByteArray &signal, const QVariantList &
 }
 
 // Commands split by ';'. "sig…" comes from the engine, "201.slot" is a request of that
-// attendee ("201s" its share), a few words set the scene, anything else is a model call.
+// attendee ("201s" its picture share, "201w" its whiteboard), a few words set the scene, anything
+// else is a model call.
 void EngineEventsTest::run(const QString &script)
 {
     for (const QString &command : script.split(u';', Qt::SkipEmptyParts)) {
@@ -247,10 +250,12 @@ void EngineEventsTest::run(const QString &script)
 
 MeetingAttendeeUser *EngineEventsTest::user(QString key)
 {
-    const bool share = key.endsWith(u's');
-    key.remove(u's');
-    return qobject_cast<MeetingAttendeeUser *>(m_model->attendeeList()->getAttendeeInfoByUid(
-        key.toLongLong(), share ? SHARESCREEN : VIDEO));
+    const AttendeeType type = key.endsWith(u's')   ? SHARESCREEN
+                              : key.endsWith(u'w') ? WHITEBOARD
+                                                   : VIDEO;
+    key.remove(u's').remove(u'w');
+    return qobject_cast<MeetingAttendeeUser *>(
+        m_model->attendeeList()->getAttendeeInfoByUid(key.toLongLong(), type));
 }
 
 QString EngineEventsTest::rows() const
@@ -261,7 +266,7 @@ QString EngineEventsTest::rows() const
           m_model->searchModel()}) {
         QStringList ids;
         for (const MeetingAttendee &a : list->rows())
-            ids.append(QString::number(a.userId) + (a.user->type() != VIDEO ? u"s"_s : QString()));
+            ids.append(QString::number(a.userId) + QStringList{{}, u"w"_s, u"s"_s}[a.user->type()]);
         lists.append(ids.join(u','));
     }
     return lists.join(u'|');
@@ -345,7 +350,7 @@ void EngineEventsTest::lifecycle_data()
          "sigNotifyReconnect 201 100 room", "100,201,202,203|100,201,202,203||100,201,202,203",
          "kickedOut(201,2,1)", "", ""},
         {"reconnect, whiteboard kept", "share 201 whiteBoard", "sigNotifyReconnect 201 100 room",
-         "100,201,201s,202,203|100,201,201s,202,203||", "", "", ""},
+         "100,201,201w,202,203|100,201,201w,202,203||", "", "", ""},
         {"reconnect, malformed", "", "sigNotifyReconnect 201 5 bad", "", "", "", ""},
         {"leave, other", "", "sigNotifyLeave 202", "100,201,203|100,201,203||",
          "kickedOut(202,2,0)", "", ""},
@@ -361,8 +366,8 @@ void EngineEventsTest::lifecycle_data()
          "stateChanged(0) sigCloseShare(100,share-100) isSharedChanged(false) "
          "kickedOut(100,1,2) kickedOut(100,0,0)",
          "error(0,meeting_call_exist,0)", ""},
-        {"dismissed, no list to take it back", "", "sigNotifyDismiss 100",
-         "201,202,203|201,202,203||", "stateChanged(0) kickedOut(100,0,0)", "", ""},
+        {"dismissed, no list to take it back", "", "sigNotifyDismiss 100", "", "", "",
+         "m.state=2 100.state=1"},
         {"invite, new", "", "sigNotifyInvite 204 100", "100,201,202,203,204|100,201,202,203|204|",
          "", "", "204.state=5"},
         {"invite, known", "", "sigNotifyInvite 202 100", "", "", "", "202.state=5"},
@@ -373,7 +378,7 @@ void EngineEventsTest::lifecycle_data()
         {"transfer", "", "sigNotifyTransfer 100 201", "",
          "isHostChanged(false) transferred(201) hostUidChanged(201)", "", "m.isHost=false"},
         {"call connected", "share 201 whiteBoard; sigNotifyStateChange 2", "sigNotifyStateChange 1",
-         "100,201,201s,202,203|100,201,201s,202,203||", "userJoinData(1234,share-201)", "",
+         "100,201,201w,202,203|100,201,201w,202,203||", "userJoinData(1234,share-201)", "",
          "100.state=1"},
         {"call interrupted", "", "sigNotifyStateChange 2", "", "", "", "100.state=3"},
         {"ice restarted", "sigNotifyStateChange 2", "sigNotifyRestartIce", "", "", "",
@@ -422,7 +427,7 @@ void EngineEventsTest::muteReport_data()
         {"other screen off", "share 202 screen", "sigNotifyMute 202 202 1 3",
          "100,201,202,203,202s|100,201,202,203,202s||", "", "", "202s.muteVideo=1"},
         {"own whiteboard off", "share 100 whiteBoard", "sigNotifyMute 100 100 1 2",
-         "100,201,202,203,100s|100,201,202,203,100s||", "", "", "100s.muteVideoLocal=true"},
+         "100,201,202,203,100w|100,201,202,203,100w||", "", "", "100w.muteVideoLocal=true"},
         {"own share sound", "share 100 screen", "sigNotifyMute 100 100 1 4",
          "100,100s,201,202,203|100,100s,201,202,203||", "", "",
          "100s.muteVoice=1 100s.muteVoiceLocal=true 100.muteVoice=0"},
@@ -450,12 +455,22 @@ void EngineEventsTest::media_data()
         {"allow unmute", "", "sigNotifyAllowUnmute false 1; sigNotifyAllowUnmute false 1", "",
          "canUnmuteVideoChanged(false)", "", "m.canUnmuteAudio=true"},
         {"posted controls", "",
-         "setMuteAll true false 1; setMuteAll true false 9; setAllowUnmute true 0; "
-         "setConsumerlayers 2 1 201; setSoundEffectType 1; setProxy p:1",
+         "setMuteAll true false 1; setAllowUnmute true 0; setConsumerlayers 2 1 201; "
+         "setSoundEffectType 1; setProxy p:1",
          "", "",
          "setMuteAll(true,false,1) setAllowUnmute(true,0) setConsumerlayers(2,1,201) "
          "setSoundEffectType(1) setProxy(p:1)",
          ""},
+        // The engine gives meaning to values it does not declare.
+        {"undeclared values pass", "",
+         "setMuteAll true false 9; setAllowUnmute true -1; setConsumerlayers 7 -2 201; "
+         "setSoundEffectType 40",
+         "", "",
+         "setMuteAll(true,false,9) setAllowUnmute(true,-1) setConsumerlayers(7,-2,201) "
+         "setSoundEffectType(40)",
+         ""},
+        {"reopen undeclared device under mute-all", "sigNotifyMuteAll true 1",
+         "setRequestOpenDev 5", "", "", "setMuteAll(false,true,5) setRequestOpenDev(5)", ""},
         {"devices", "", "setDevice mic 0; setDevice mic 1; setDevice mic 2; setDevice mic 3", "",
          "return(-1) return(-1) return(-1) return(-1)",
          "setAudioRecordingDevice(mic) setAudioPlayoutDevice(mic) setVideoRecordingDevice(mic)",
@@ -474,7 +489,7 @@ void EngineEventsTest::media_data()
         {"engine asks, no video meetings", "sigNotifyMute 201 100 1 1; meetingType 1",
          "sigNotifyRequestEnable 1", "", "", "", ""},
         {"hidden camera sinks", "sigNotifyReady 100 room", "201.setMuteVideoLocal true",
-         "100,202,203,201|100,201,202,203||", "", "setMute(true,201,1,true)", ""},
+         "100,202,203,201|100,202,203,201||", "", "setMute(true,201,1,true)", ""},
         {"silenced attendee made audible", "sigNotifyReady 100 room",
          "201.setVolume 0; 201.setVolume 3", "", "",
          "setMute(true,201,0,true) setVolume(201,0) setVolume(201,3) setMute(false,201,0,true)",
@@ -493,7 +508,55 @@ void EngineEventsTest::media_data()
          "201.decibel=50 201.averageDecibel=10 201.decibels=1+2 201.isSpeaking=true "
          "202.decibel=0"},
         {"whiteboard levels", "share 201 whiteBoard", "sigNotifyDecibel 201 4 10 50 []",
-         "100,201,201s,202,203|100,201,201s,202,203||", "", "", "201s.decibel=50 201.decibel=0"},
+         "100,201,201w,202,203|100,201,201w,202,203||", "", "", "201w.decibel=50 201.decibel=0"},
+    });
+}
+
+// Ann's whiteboard comes with the room ("share-201"); screen and window shares are reported.
+void EngineEventsTest::shares_data()
+{
+    const char *both = "share 201 whiteBoard; sigNotifyCreateShare 201 s-1 2";
+    const char *bothRows = "100,201,201s,201w,202,203|100,201,201s,201w,202,203||";
+    addRows({
+        {"second kind of share", "share 201 whiteBoard", "sigNotifyCreateShare 201 s-1 2", bothRows,
+         "createShareSuccess(2,201,s-1)", "", "201s.shareId=s-1 201w.shareId=share-201"},
+        {"second share of one kind", "sigNotifyCreateShare 201 s-1 2",
+         "sigNotifyCreateShare 201 s-2 2", "100,201,201s,202,203|100,201,201s,202,203||", "", "",
+         "201s.shareId=s-1"},
+        {"window share", "", "sigNotifyCreateShare 202 a-1 3",
+         "100,201,202,202s,203|100,201,202,202s,203||", "createShareSuccess(3,202,a-1)", "",
+         "202s.shareId=a-1 202s.type=2"},
+        {"screen mute", both, "sigNotifyMute 201 201 1 3; sigNotifyMute 201 201 1 4",
+         "100,201,201w,202,203,201s|100,201,201w,202,203,201s||", "", "",
+         "201s.muteVideo=1 201s.muteVoice=1 201w.muteVideo=0 201w.muteVoice=0"},
+        {"whiteboard mute", both, "sigNotifyMute 201 201 1 2",
+         "100,201,201s,202,203,201w|100,201,201s,202,203,201w||", "", "",
+         "201w.muteVideo=1 201s.muteVideo=0"},
+        {"screen closed, whiteboard stays", both, "sigNotifyCloseShare 201 s-1",
+         "100,201,201w,202,203|100,201,201w,202,203||", "sigCloseShare(201,s-1) kickedOut(201,2,2)",
+         "", "201w.shareId=share-201"},
+        {"whiteboard closed, screen stays", both, "sigNotifyCloseShare 201 share-201",
+         "100,201,201s,202,203|100,201,201s,202,203||",
+         "sigCloseShare(201,share-201) kickedOut(201,3,1)", "", "201s.shareId=s-1"},
+        {"close names no share", "sigNotifyCreateShare 201 s-1 2", "sigNotifyCloseShare 201 x-9",
+         "100,201,201s,202,203|100,201,201s,202,203||", "sigCloseShare(201,x-9)", "", ""},
+        {"own shares closed one by one", "share 100 whiteBoard; sigNotifyCreateShare 100 s-1 2",
+         "sigNotifyCloseShare 100 share-100; sigNotifyCloseShare 100 s-1", "",
+         "sigCloseShare(100,share-100) sigCloseShare(100,s-1) isSharedChanged(false) "
+         "kickedOut(100,2,1) kickedOut(100,1,2)",
+         "", "m.isShared=false"},
+        {"room applied again", "share 201 whiteBoard",
+         "sigNotifyJoin 100 100 room; sigNotifyJoin 100 100 room",
+         "100,201,201w,202,203|100,201,201w,202,203||",
+         "userJoinData(1234,share-201) userJoinData(1234,share-201) notifySwitchWindow() "
+         "notifySwitchWindow()",
+         "", ""},
+        {"closed board", "share 201 whiteBoard; sigNotifyJoin 100 100 room",
+         "sigNotifyCloseShare 201 share-201; sigNotifyStateChange 1", "",
+         "sigCloseShare(201,share-201) kickedOut(201,2,1)", "", ""},
+        {"board of a user who left", "share 201 whiteBoard",
+         "sigNotifyLeave 201; sigNotifyStateChange 1", "100,202,203|100,202,203||",
+         "kickedOut(201,1,0) kickedOut(201,1,1)", "", ""},
     });
 }
 

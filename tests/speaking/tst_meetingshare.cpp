@@ -23,13 +23,16 @@ TransferData sent(int index)
     return data;
 }
 
-// Opens whiteboards of an owner outside the lists.
+// Opens one whiteboard for each id, each of its own attendee (301, 302, ...).
 void openWhiteboards(Meeting &m, const QStringList &ids)
 {
-    for (const QString &id : ids)
-        m.report([id](Broadcaster *b) {
-            emit b->sigNotifyCreateShare(300, id, qtwebrtc::SHARE_WHITEBOARD);
+    for (const QString &id : ids) {
+        const qint64 owner = 301 + ids.indexOf(id);
+        m.add(owner, u's');
+        m.report([id, owner](Broadcaster *b) {
+            emit b->sigNotifyCreateShare(owner, id, qtwebrtc::SHARE_WHITEBOARD);
         });
+    }
 }
 } // namespace
 
@@ -250,22 +253,29 @@ void TestMeetingShare::receivedData()
     for (const QVariantList &announcement : std::as_const(joins))
         delete announcement[0].value<TransferData *>();
     joins.clear();
-    auto *drawing = new TransferData;
-    drawing->set_share_id("w-b");
-    drawing->mutable_multi();
-    m.report([drawing](Broadcaster *b) {
+    const auto drawingOn = [](const char *board) {
+        auto *drawing = new TransferData;
+        drawing->set_share_id(board);
+        drawing->mutable_multi();
+        return drawing;
+    };
+    // A board that is not open, or no longer, hears nothing (and the message is freed).
+    m.report([](Broadcaster *b) { emit b->sigNotifyCloseShare(301, QStringLiteral("w-a")); });
+    m.report([&](Broadcaster *b) {
         emit b->sigNotifyData(nullptr);
         emit b->sigNotifyData(userJoin(9));
-        emit b->sigNotifyData(drawing);
+        emit b->sigNotifyData(drawingOn("w-b"));
+        emit b->sigNotifyData(drawingOn("w-x"));
+        emit b->sigNotifyData(drawingOn("w-a"));
     });
     QCOMPARE(content.size(), 1);
     QCOMPARE(content[0][1].toString(), QStringLiteral("w-b"));
     delete content[0][0].value<TransferData *>();
-    QCOMPARE(joins.size(), 3);
-    for (int i = 0; i < 3; ++i) {
+    QCOMPARE(joins.size(), 2);
+    for (int i = 0; i < 2; ++i) {
         std::unique_ptr<TransferData> fan(joins[i][0].value<TransferData *>());
-        QCOMPARE(joins[i][1].toString(), ids[i]);
-        QCOMPARE(fan->share_id(), ids[i].toStdString());
+        QCOMPARE(joins[i][1].toString(), ids[i + 1]);
+        QCOMPARE(fan->share_id(), ids[i + 1].toStdString());
         QCOMPARE(fan->userjoin().timestamp(), 9);
     }
 }
