@@ -194,7 +194,7 @@ private:
         const QString id = shareId();
         const bool flag = coin();
         const int small = pick(3);
-        switch (pick(24)) {
+        switch (pick(26)) {
         case 0:
         case 1:
             return emitOnEngine([=](Broadcaster *b) { emit b->sigNotifyJoin(uid, other, room); });
@@ -273,6 +273,17 @@ private:
             return emitOnEngine([=](Broadcaster *b) {
                 emit b->sigNotifyTimeout(uid);
                 emit b->sigNotifyReject(other);
+            });
+        case 23: // a whiteboard and a screen or window share of one user
+            return emitOnEngine([=](Broadcaster *b) {
+                emit b->sigNotifyCreateShare(uid, QString::fromLatin1(shareIdOf(uid, true)),
+                                             qtwebrtc::SHARE_WHITEBOARD);
+                emit b->sigNotifyCreateShare(uid, QString::fromLatin1(shareIdOf(uid, false)),
+                                             qtwebrtc::ShareType(2 + small % 2));
+            });
+        case 24: // either of them closed first
+            return emitOnEngine([=](Broadcaster *b) {
+                emit b->sigNotifyCloseShare(uid, QString::fromLatin1(shareIdOf(uid, flag)));
             });
         default:
             return emitOnEngine([=](Broadcaster *b) {
@@ -401,6 +412,13 @@ private:
                             .arg(a.userId);
                 } else if (l->getShareByShareId(u->shareId()) != u) {
                     return QStringLiteral("share %1 not found by its id").arg(u->shareId());
+                } else if (l != m_model->searchModel()) {
+                    const auto type = MeetingDefines::AttendeeType(u->type());
+                    const int row = l->getAttendeeIndex(a.userId, type);
+                    if (l->getAttendeeInfoByUid(a.userId, type) != u ||
+                        (l->existAttendee(a.userId) && (row < 0 || l->rows().at(row).user != u)))
+                        return QStringLiteral("list %1: share %2 not in its table")
+                            .arg(l->objectName(), u->shareId());
                 }
             }
             if (l->actualCount() != videoUids.size())
