@@ -2,6 +2,7 @@
 #include "cast.h"
 #include "mediaroom.h"
 #include "meeting.pb.h"
+#include "meetingservicecmd.h"
 #include <QTimer>
 #include <algorithm>
 
@@ -57,34 +58,34 @@ std::optional<AccountBase::Answer> SimServer::answer(int commandId, const QByteA
 {
     Reply reply;
     switch (commandId) {
-    case 232:
+    case MeetingServiceCmd::InviteUser:
         reply = invite(payload);
         break;
-    case 233:
+    case MeetingServiceCmd::RejectMeeting:
         reply = reject(payload);
         break;
-    case 234:
+    case MeetingServiceCmd::JoinMeeting:
         reply = join(payload);
         break;
-    case 281:
+    case MeetingServiceCmd::CreateOrUpdateLink:
         reply = createOrUpdateLink(payload);
         break;
-    case 282:
+    case MeetingServiceCmd::ListLinks:
         reply = listLinks();
         break;
-    case 283:
+    case MeetingServiceCmd::DeleteLink:
         reply = deleteLink(payload);
         break;
-    case 284:
+    case MeetingServiceCmd::GetLink:
         reply = getLink(payload);
         break;
-    case 285:
+    case MeetingServiceCmd::JoinByLink:
         reply = joinByLink(payload);
         break;
-    case 286:
+    case MeetingServiceCmd::DeletePendingAttendees:
         reply = deletePending(payload);
         break;
-    case 287:
+    case MeetingServiceCmd::RateMeeting:
         reply = rate(payload);
         break;
     default:
@@ -102,7 +103,8 @@ std::optional<AccountBase::Answer> SimServer::answer(int commandId, const QByteA
 QVariantMap SimServer::answerSync(int commandId, const QByteArray &payload)
 {
     im::meeting::CreateMeetingReq req;
-    if (commandId != 231 || !parse(req, payload) || req.invite_message().dialog_id().empty())
+    if (commandId != MeetingServiceCmd::CreateMeeting || !parse(req, payload) ||
+        req.invite_message().dialog_id().empty())
         return {{QStringLiteral("code"), kBadRequest}};
     const QString dialogId = str(req.invite_message().dialog_id());
     const Conversation *conversation = m_cast.conversation(dialogId);

@@ -67,7 +67,8 @@ void TestCalls::incomingCall()
     Fixture f;
     const QString d1 = QStringLiteral("d1"), m1 = QStringLiteral("m1");
     const QString url = QStringLiteral("wss://127.0.0.1:1/?token=abc");
-    f.account->scriptAnswer(234, 0, joinAnswer(url, serverMeeting("m1", 1, {{100, 1}, {500, 3}})));
+    f.account->scriptAnswer(MeetingServiceCmd::JoinMeeting, 0,
+                            joinAnswer(url, serverMeeting("m1", 1, {{100, 1}, {500, 3}})));
 
     // The host hands over the meeting that calls us, with the nonce and key it keeps.
     MeetingInfo info = record(
@@ -80,14 +81,16 @@ void TestCalls::incomingCall()
     QVERIFY(model);
     f.name(model, "call");
     QVERIFY(f.take().endsWith(QStringLiteral("receiveMeetingInvite(call)")));
-    QCOMPARE(f.lastRequest<im::meeting::JoinMeetingReq>(234).nonce(), "n1");
+    QCOMPARE(f.lastRequest<im::meeting::JoinMeetingReq>(MeetingServiceCmd::JoinMeeting).nonce(),
+             "n1");
 
     // The prompt rings before the media server is known; the report waits for it.
     model->reportRinging(true);
     QTRY_COMPARE(model->mediaServerUrl(), url);
 
     // The user accepts.
-    f.account->scriptAnswer(234, 0, joinAnswer(url, serverMeeting("m1", 2, {{100, 3}, {500, 3}})));
+    f.account->scriptAnswer(MeetingServiceCmd::JoinMeeting, 0,
+                            joinAnswer(url, serverMeeting("m1", 2, {{100, 3}, {500, 3}})));
     QVERIFY(model->joinMeeting());
     QTRY_COMPARE(model->state(), int(MeetingDefines::CREATED));
     QVERIFY(f.take().endsWith(QStringLiteral("joinMeetingFinished(true,call,m1)")));
@@ -167,7 +170,9 @@ void TestCalls::outgoingPrivateCall()
 
     // Nobody answers: the call is withdrawn with the stored client id, and the engine ends it.
     f.manager->cancelCall({}, d2);
-    QCOMPARE(f.lastRequest<im::meeting::RejectMeetingReq>(233).client_id(), "c1");
+    QCOMPARE(
+        f.lastRequest<im::meeting::RejectMeetingReq>(MeetingServiceCmd::RejectMeeting).client_id(),
+        "c1");
     engine->emitFromOwnThread(
         [](Broadcaster *b) { emit b->sigNotifyStateChange(qtwebrtc::CALL_ENDED); });
     QTRY_VERIFY(!model->engineThread()->isRunning());

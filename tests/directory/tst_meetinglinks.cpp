@@ -55,7 +55,7 @@ void TestMeetingLinkList::fullReplaceRemovesAdjacentRows()
     testsupport::ModelChecker checker(links);
     QSignalSpy inserted(links, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(links, &QAbstractItemModel::rowsRemoved);
-    f.account->scriptAnswer(282, 0,
+    f.account->scriptAnswer(MeetingServiceCmd::ListLinks, 0,
                             listAnswer({link("a", "d1"), link("b", "d2"), link("c", "d3"),
                                         link("d", "d4"), link("", "d6")}));
     links->listMeetingLinks();
@@ -63,7 +63,7 @@ void TestMeetingLinkList::fullReplaceRemovesAdjacentRows()
     QCOMPARE(inserted.takeFirst(), QVariantList({QModelIndex(), 0, 3}));
     MeetingLinkItem *a = links->getMeetingLinkItem(QStringLiteral("d1"));
 
-    f.account->scriptAnswer(282, 0,
+    f.account->scriptAnswer(MeetingServiceCmd::ListLinks, 0,
                             listAnswer({link("a2", "d1"), link("d", "d4"), link("e", "d5")}));
     links->listMeetingLinks();
     QTRY_COMPARE(ids(links), QStringLiteral("e,a2,d"));
@@ -77,18 +77,18 @@ void TestMeetingLinkList::oneLinkPerConversation()
     Fixture f;
     MeetingLinkList *links = f.manager->meetingLinkList();
     testsupport::ModelChecker checker(links);
-    f.account->scriptAnswer(282, 0,
+    f.account->scriptAnswer(MeetingServiceCmd::ListLinks, 0,
                             listAnswer({link("a", "d1"), link("a2", "d1"), link("b", "d2")}));
     links->listMeetingLinks();
     QTRY_COMPARE(ids(links), QStringLiteral("a2,b"));
 
     im::meeting::CreateOrUpdateMeetingLinkResp renamed;
     *renamed.mutable_meeting_link() = link("x", "d2");
-    f.account->scriptAnswer(281, 0, bytes(renamed));
+    f.account->scriptAnswer(MeetingServiceCmd::CreateOrUpdateLink, 0, bytes(renamed));
     links->createOrUpdateMeetingLink(QStringLiteral("b"), QStringLiteral("x"));
     QTRY_COMPARE(ids(links), QStringLiteral("a2,x"));
 
-    f.account->scriptAnswer(283, 0);
+    f.account->scriptAnswer(MeetingServiceCmd::DeleteLink, 0);
     links->removeMeetingLink(QStringLiteral("a2"));
     QTRY_COMPARE(ids(links), QStringLiteral("x"));
     QVERIFY(!links->getMeetingLinkItem(QStringLiteral("d1")));
@@ -103,26 +103,26 @@ void TestMeetingLinkList::joinLinkAndRequestingGuard()
         links->getJoinMeetingLinkInfo(QString::fromLatin1(id), QStringLiteral("p"),
                                       QStringLiteral("t"), QStringLiteral("d1"));
     };
-    f.account->scriptAnswer(284, 2113);
+    f.account->scriptAnswer(MeetingServiceCmd::GetLink, 2113);
     open("l1");
     open("l1"); // still waiting for the first answer
     QTRY_VERIFY(!f.log.isEmpty());
     QCOMPARE(f.take(), QStringLiteral("getJoinMeetingLinkFinished(null,2113)"));
-    QCOMPARE(f.account->requests(284).size(), 1);
+    QCOMPARE(f.account->requests(MeetingServiceCmd::GetLink).size(), 1);
 
-    f.account->scriptAnswer(284, 0, getAnswer(link("l1", "d1")));
+    f.account->scriptAnswer(MeetingServiceCmd::GetLink, 0, getAnswer(link("l1", "d1")));
     open("l1");
     QTRY_VERIFY(links->joinMeetingLink());
     f.name(links->joinMeetingLink(), "l1");
     QCOMPARE(changed.takeLast().at(0).value<MeetingLinkItem *>(), links->joinMeetingLink());
     QCOMPARE(links->joinMeetingLink()->password(), QStringLiteral("p"));
     open("l1"); // the link already being joined is answered at once
-    QCOMPARE(f.account->requests(284).size(), 2);
+    QCOMPARE(f.account->requests(MeetingServiceCmd::GetLink).size(), 2);
     QCOMPARE(f.take(), QStringLiteral("getJoinMeetingLinkFinished(l1,0) "
                                       "getJoinMeetingLinkFinished(l1,0)"));
 
     // One's own link, even without a meeting running on it, needs no application.
-    f.account->scriptAnswer(284, 0, getAnswer(link("own", "d2", 100, 0)));
+    f.account->scriptAnswer(MeetingServiceCmd::GetLink, 0, getAnswer(link("own", "d2", 100, 0)));
     open("own");
     QTRY_VERIFY(!f.log.isEmpty());
     QCOMPARE(f.take(), QStringLiteral("getJoinMeetingLinkFinished(ptr,0)"));
@@ -134,7 +134,7 @@ void TestMeetingLinkList::listAnswerNamesOpenApplication()
 {
     Fixture f;
     MeetingLinkList *links = f.manager->meetingLinkList();
-    f.account->scriptAnswer(282, 0, listAnswer({}, link("l9", "d9")));
+    f.account->scriptAnswer(MeetingServiceCmd::ListLinks, 0, listAnswer({}, link("l9", "d9")));
     links->listMeetingLinks();
     QTRY_VERIFY(links->joinMeetingLink());
     QCOMPARE(links->joinMeetingLink()->state(), int(MeetingLinkItem::APPLYING));
@@ -189,17 +189,19 @@ void TestMeetingLinkItem::applyAndWithdraw()
     item->setState(state);
     AccountManager::getInstance()->setJoiningMeeting(joining);
     f.take();
-    f.account->scriptAnswer(285, code);
+    f.account->scriptAnswer(MeetingServiceCmd::JoinByLink, code);
 
     item->joinMeeting(f.account.get(), cancel);
     QString seen = QString::number(item->state());
     testsupport::drainEvents();
     QCOMPARE(seen + QLatin1Char(',') + QString::number(item->state()), states);
     QCOMPARE(f.take(), outcome);
-    const auto sent = f.account->requests(285);
+    const auto sent = f.account->requests(MeetingServiceCmd::JoinByLink);
     QCOMPARE(sent.isEmpty(), outcome.isEmpty() || joining);
     if (!sent.isEmpty())
-        QCOMPARE(f.lastRequest<im::meeting::JoinMeetingByLinkReq>(285).cancel(), cancel);
+        QCOMPARE(f.lastRequest<im::meeting::JoinMeetingByLinkReq>(MeetingServiceCmd::JoinByLink)
+                     .cancel(),
+                 cancel);
 }
 
 void TestMeetingLinkItem::followsTheMeetingRunningOnTheLink()

@@ -117,9 +117,10 @@ void TestMeetingList::invitation()
         MeetingList::NEW_MEETING);
     f.name(f.manager->meetingList(d1, false)->getMeetingModel(QStringLiteral("m1")), "call");
     QCOMPARE(f.take().contains(QStringLiteral("receiveMeetingInvite(call)")), announced);
-    QCOMPARE(f.account->requests(234).size(), int(announced));
+    QCOMPARE(f.account->requests(MeetingServiceCmd::JoinMeeting).size(), int(announced));
     if (announced)
-        QCOMPARE(f.lastRequest<im::meeting::JoinMeetingReq>(234).nonce(), "n1");
+        QCOMPARE(f.lastRequest<im::meeting::JoinMeetingReq>(MeetingServiceCmd::JoinMeeting).nonce(),
+                 "n1");
 }
 
 void TestMeetingList::noSecondInvitationWhileInviting_data()
@@ -138,11 +139,11 @@ void TestMeetingList::noSecondInvitationWhileInviting()
     f.manager->updateMeeting(
         d1, withNonce(record("m1", 1, {{100, 0, ownStatus, 500}, {500, 0, 1, 0}}), "n1"),
         MeetingList::UPDATE_MEETING);
-    QCOMPARE(f.account->requests(234).size(), invitesByHostRecord);
+    QCOMPARE(f.account->requests(MeetingServiceCmd::JoinMeeting).size(), invitesByHostRecord);
     // The server's message calls this user (1); only a new call is announced. Such messages
     // carry no nonce: the one the model keeps from the host's record is the one that counts.
     f.manager->updateMeeting(d1, serverMeeting("m1", 2, {{100, 1}, {500, 3}}), QString(), true);
-    QCOMPARE(f.account->requests(234).size(), 1);
+    QCOMPARE(f.account->requests(MeetingServiceCmd::JoinMeeting).size(), 1);
 }
 
 void TestMeetingList::joinWhileConnectedCreatesTheCall()

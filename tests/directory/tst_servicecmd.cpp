@@ -91,89 +91,99 @@ void TestServiceCmd::commands_data()
     const char *pendingReq = R"(meeting_id: "m1" user_ids: [7, 8])";
 
     row<CreateMeetingReq>(
-        231, "create", [](C &c) { c.createMeeting(message("c1"), QStringLiteral("hi")); },
+        MeetingServiceCmd::CreateMeeting, "create",
+        [](C &c) { c.createMeeting(message("c1"), QStringLiteral("hi")); },
         R"(invite_message { client_id: "c1" } text: "hi" stand_routing: true)");
     row<RejectMeetingReq>(
-        233, "reject", [](C &c) { c.rejectMeeting(m1, 2); }, R"(meeting_id: "m1" reason: 2)");
+        MeetingServiceCmd::RejectMeeting, "reject", [](C &c) { c.rejectMeeting(m1, 2); },
+        R"(meeting_id: "m1" reason: 2)");
     row<RejectMeetingReq>(
-        233, "cancel", [](C &c) { c.cancelCall(QStringLiteral("c2"), d1); },
-        R"(dialog_id: "d1" client_id: "c2")");
+        MeetingServiceCmd::RejectMeeting, "cancel",
+        [](C &c) { c.cancelCall(QStringLiteral("c2"), d1); }, R"(dialog_id: "d1" client_id: "c2")");
     row<RejectMeetingReq>(
-        233, "cancel, client id of the last create",
+        MeetingServiceCmd::RejectMeeting, "cancel, client id of the last create",
         [](C &c) {
             c.createMeeting(message("c3"), {});
             c.cancelCall({}, d1);
         },
         R"(dialog_id: "d1" client_id: "c3")");
     row<RejectMeetingReq>(
-        233, "cancel before any create", [](C &c) { c.cancelCall({}, d1); }, R"(dialog_id: "d1")");
+        MeetingServiceCmd::RejectMeeting, "cancel before any create",
+        [](C &c) { c.cancelCall({}, d1); }, R"(dialog_id: "d1")");
     row<RateMeetingReq>(
-        287, "rate",
+        MeetingServiceCmd::RateMeeting, "rate",
         [](C &c) {
             c.rateMeeting(m1, 4, MeetingDefines::CALL_END,
                           MeetingDefines::OWN_INAUDIBLE | MeetingDefines::LOW_SOUND, 0,
                           QStringLiteral("ok"));
         },
         R"(meeting_id: "m1" comment: "ok" score: 4 connecting_issues: 4 audio_issues: 20)");
-    row<MeetingInviteReq>(232, "invite ok", invite, inviteReq, 0, bytes(invited),
-                          "error(0,ab_meeting_invite_ok,232)");
-    row<MeetingInviteReq>(232, "invite, nobody invited", invite, inviteReq, 0, {},
-                          "error(0,ab_meeting_invite_fail,232)");
-    row<MeetingInviteReq>(232, "invite, unreadable", invite, inviteReq, 0, junk,
-                          "error(-2,ab_meeting_invite_fail,232)");
-    row<MeetingInviteReq>(232, "invite failed", invite, inviteReq, 9, {},
+    row<MeetingInviteReq>(MeetingServiceCmd::InviteUser, "invite ok", invite, inviteReq, 0,
+                          bytes(invited), "error(0,ab_meeting_invite_ok,232)");
+    row<MeetingInviteReq>(MeetingServiceCmd::InviteUser, "invite, nobody invited", invite,
+                          inviteReq, 0, {}, "error(0,ab_meeting_invite_fail,232)");
+    row<MeetingInviteReq>(MeetingServiceCmd::InviteUser, "invite, unreadable", invite, inviteReq, 0,
+                          junk, "error(-2,ab_meeting_invite_fail,232)");
+    row<MeetingInviteReq>(MeetingServiceCmd::InviteUser, "invite failed", invite, inviteReq, 9, {},
                           "error(9,ab_meeting_invite_fail,232)");
-    row<MeetingInviteReq>(232, "invite, keys missing", invite, inviteReq, 23201, junk,
-                          "inviteMeetingMissKeys(ffff,d1,m1)");
-    row<JoinMeetingReq>(234, "join failed", join, joinReq, 9, {},
+    row<MeetingInviteReq>(MeetingServiceCmd::InviteUser, "invite, keys missing", invite, inviteReq,
+                          23201, junk, "inviteMeetingMissKeys(ffff,d1,m1)");
+    row<JoinMeetingReq>(MeetingServiceCmd::JoinMeeting, "join failed", join, joinReq, 9, {},
                         "joinMeetingFinished(false,null,m1)");
-    row<JoinMeetingReq>(234, "join, no meeting", join, joinReq, 0, {},
+    row<JoinMeetingReq>(MeetingServiceCmd::JoinMeeting, "join, no meeting", join, joinReq, 0, {},
                         "joinMeetingFinished(false,null,m1)");
     row<JoinMeetingReq>(
-        234, "media url failed", [](C &c) { c.joinMeeting(m1, QStringLiteral("n1"), false); },
-        joinReq, 9);
-    row<CreateOrUpdateMeetingLinkReq>(281, "create link, too many", create, createReq, 28101, {},
+        MeetingServiceCmd::JoinMeeting, "media url failed",
+        [](C &c) { c.joinMeeting(m1, QStringLiteral("n1"), false); }, joinReq, 9);
+    row<CreateOrUpdateMeetingLinkReq>(MeetingServiceCmd::CreateOrUpdateLink,
+                                      "create link, too many", create, createReq, 28101, {},
                                       "error(28101,create_meeting_link_exceed,281)");
-    row<CreateOrUpdateMeetingLinkReq>(281, "create link failed", create, createReq, 9, {},
+    row<CreateOrUpdateMeetingLinkReq>(MeetingServiceCmd::CreateOrUpdateLink, "create link failed",
+                                      create, createReq, 9, {},
                                       "error(9,create_meeting_link_failed,281)");
-    row<CreateOrUpdateMeetingLinkReq>(281, "create link, no link", create, createReq, 0, {},
+    row<CreateOrUpdateMeetingLinkReq>(MeetingServiceCmd::CreateOrUpdateLink, "create link, no link",
+                                      create, createReq, 0, {},
                                       "error(-2,create_meeting_link_failed,281)");
     row<CreateOrUpdateMeetingLinkReq>(
-        281, "rename link failed", [](C &c) { c.createOrUpdateMeetingLink(l1, {}); },
-        R"(meeting_link { id: "l1" })", 9, {}, "error(9,update_meeting_link_failed,281)");
-    row<ListMeetingLinksResp>(282, "list failed", list, "", 9, {},
+        MeetingServiceCmd::CreateOrUpdateLink, "rename link failed",
+        [](C &c) { c.createOrUpdateMeetingLink(l1, {}); }, R"(meeting_link { id: "l1" })", 9, {},
+        "error(9,update_meeting_link_failed,281)");
+    row<ListMeetingLinksResp>(MeetingServiceCmd::ListLinks, "list failed", list, "", 9, {},
                               "error(9,general_loading_failed,282)");
-    row<ListMeetingLinksResp>(282, "list, unreadable", list, "", 0, junk,
+    row<ListMeetingLinksResp>(MeetingServiceCmd::ListLinks, "list, unreadable", list, "", 0, junk,
                               "error(-2,general_loading_failed,282)");
     row<DeleteMeetingLinkReq>(
-        283, "delete link failed", [](C &c) { c.deleteMeetingLink(l1, true); },
-        R"(meeting_link { id: "l1" } flag: true)", 9, {},
-        "error(9,delete_meeting_link_failed,283)");
+        MeetingServiceCmd::DeleteLink, "delete link failed",
+        [](C &c) { c.deleteMeetingLink(l1, true); }, R"(meeting_link { id: "l1" } flag: true)", 9,
+        {}, "error(9,delete_meeting_link_failed,283)");
     row<GetMeetingLinkReq>(
-        284, "get, not found", get, getReq, 404, {},
+        MeetingServiceCmd::GetLink, "get, not found", get, getReq, 404, {},
         "getJoinMeetingLinkFinished(null,404) cmdError(404,no_active_meeting,d1)");
     row<GetMeetingLinkReq>(
-        284, "get, no meeting", get, getReq, 28501, {},
+        MeetingServiceCmd::GetLink, "get, no meeting", get, getReq, 28501, {},
         "getJoinMeetingLinkFinished(null,28501) cmdError(28501,no_active_meeting,d1)");
     row<GetMeetingLinkReq>(
-        284, "get, idle link of another", get, getReq, 0, bytes(idle),
+        MeetingServiceCmd::GetLink, "get, idle link of another", get, getReq, 0, bytes(idle),
         "getJoinMeetingLinkFinished(null,28501) cmdError(28501,no_active_meeting,d1)");
-    row<GetMeetingLinkReq>(284, "get, wrong password", get, getReq, 2113, {},
+    row<GetMeetingLinkReq>(MeetingServiceCmd::GetLink, "get, wrong password", get, getReq, 2113, {},
                            "getJoinMeetingLinkFinished(null,2113)");
     row<GetMeetingLinkReq>(
-        284, "get failed", get, getReq, 9, {},
+        MeetingServiceCmd::GetLink, "get failed", get, getReq, 9, {},
         "getJoinMeetingLinkFinished(null,9) cmdError(9,get_meeting_link_failed,d1)");
     row<GetMeetingLinkReq>(
-        284, "get, no link", get, getReq, 0, {},
+        MeetingServiceCmd::GetLink, "get, no link", get, getReq, 0, {},
         "getJoinMeetingLinkFinished(null,-2) cmdError(-2,get_meeting_link_failed,d1)");
-    row<JoinMeetingByLinkReq>(285, "apply failed", apply, R"(meeting_link { id: "l1" token: "t" })",
-                              9, {}, "error(9,join_meeting_by_link_failed,0)");
-    row<JoinMeetingByLinkReq>(285, "withdraw failed", withdraw,
+    row<JoinMeetingByLinkReq>(MeetingServiceCmd::JoinByLink, "apply failed", apply,
+                              R"(meeting_link { id: "l1" token: "t" })", 9, {},
+                              "error(9,join_meeting_by_link_failed,0)");
+    row<JoinMeetingByLinkReq>(MeetingServiceCmd::JoinByLink, "withdraw failed", withdraw,
                               R"(meeting_link { id: "l1" token: "t" } cancel: true)", 9, {},
                               "error(9,general_fail,0)");
-    row<DeletePendingAttendeesReq>(286, "delete pending failed", pending, pendingReq, 9, {},
+    row<DeletePendingAttendeesReq>(MeetingServiceCmd::DeletePendingAttendees,
+                                   "delete pending failed", pending, pendingReq, 9, {},
                                    "error(9,operation_failed,0)");
-    row<DeletePendingAttendeesReq>(286, "delete pending ok", pending, pendingReq);
+    row<DeletePendingAttendeesReq>(MeetingServiceCmd::DeletePendingAttendees, "delete pending ok",
+                                   pending, pendingReq);
 }
 
 void TestServiceCmd::commands()
@@ -193,7 +203,7 @@ void TestServiceCmd::commands()
 
     const AccountBase::Request sent = f.account->requests().last();
     QCOMPARE(sent.commandId, commandId);
-    QCOMPARE(sent.sync, commandId == 231);
+    QCOMPARE(sent.sync, commandId == MeetingServiceCmd::CreateMeeting);
     std::unique_ptr<google::protobuf::Message> actual(request->New());
     QVERIFY(actual->ParseFromString(sent.payload.toStdString()));
     QCOMPARE(QString::fromStdString(actual->DebugString()),

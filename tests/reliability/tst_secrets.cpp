@@ -3,6 +3,7 @@
 // server URL's token.
 #include "accountbase.h"
 #include "broadcaster.h"
+#include "builders.h"
 #include "im.pb.h"
 #include "meeting.pb.h"
 #include "meetinglinkitem.h"
@@ -16,6 +17,8 @@
 #include <QtTest>
 
 using qtwebrtc::Broadcaster;
+using testsupport::bytes;
+using testsupport::serverMeeting;
 
 namespace {
 
@@ -38,25 +41,6 @@ void enableAll(QLoggingCategory *category)
 {
     for (QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg})
         category->setEnabled(type, true);
-}
-
-QByteArray bytes(const google::protobuf::MessageLite &m)
-{
-    return QByteArray::fromStdString(m.SerializeAsString());
-}
-
-im::Meeting serverMeeting(const char *id, const char *dialog, qint64 version)
-{
-    im::Meeting m;
-    m.set_id(id);
-    m.set_dialog_id(dialog);
-    m.set_version(version);
-    for (qint64 uid : {100, 200}) {
-        im::MeetingAttendeeEntry *e = m.add_attendees();
-        e->set_user_id(uid);
-        e->set_status(3);
-    }
-    return m;
 }
 
 QByteArray room()
@@ -110,9 +94,9 @@ private:
         // Incoming call: the record with key and nonce, then the media server's address.
         im::meeting::JoinMeetingResp media;
         media.set_media_server_url(kServerUrl.toStdString());
-        *media.mutable_meeting() = serverMeeting("m1", "d1", 2);
-        account.scriptAnswer(234, 0, bytes(media));
-        account.scriptAnswer(234, 0, bytes(media));
+        *media.mutable_meeting() = serverMeeting("m1", 2, {{100, 3}, {200, 3}});
+        account.scriptAnswer(MeetingServiceCmd::JoinMeeting, 0, bytes(media));
+        account.scriptAnswer(MeetingServiceCmd::JoinMeeting, 0, bytes(media));
         MeetingInfo info;
         info.meetingId = QStringLiteral("m1");
         info.dialogId = QStringLiteral("d1");
@@ -164,17 +148,17 @@ private:
         link.set_status(1);
         link.set_password(kPassword.toStdString());
         link.set_token(kToken.toStdString());
-        *link.mutable_meeting() = serverMeeting("m2", "d2", 1);
+        *link.mutable_meeting() = serverMeeting("m2", 1, {{100, 3}, {200, 3}}, "d2");
         im::meeting::GetMeetingLinkResp got;
         *got.mutable_meeting_link() = link;
-        account.scriptAnswer(284, 0, bytes(got));
-        account.scriptAnswer(285, 0);
+        account.scriptAnswer(MeetingServiceCmd::GetLink, 0, bytes(got));
+        account.scriptAnswer(MeetingServiceCmd::JoinByLink, 0);
         MeetingLinkList *links = manager->meetingLinkList();
         links->getJoinMeetingLinkInfo(QStringLiteral("l1"), kPassword, kToken,
                                       QStringLiteral("d2"));
         QTRY_VERIFY(links->joinMeetingLink());
         links->joinMeetingLink()->joinMeeting(&account, false);
-        account.scriptAnswer(284, 2113);
+        account.scriptAnswer(MeetingServiceCmd::GetLink, 2113);
         links->getJoinMeetingLinkInfo(QStringLiteral("l1"), kPassword, kToken,
                                       QStringLiteral("d2"));
         testsupport::drainEvents();
