@@ -1,4 +1,6 @@
 #include "directoryfixture.h"
+#include "meeting.pb.h"
+#include "meetinglinklist.h"
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
@@ -99,9 +101,11 @@ void TestMeetingManager::meetingBeFinished()
     QCOMPARE(f.take(), outcome);
 }
 
-namespace {
-using Flood = std::function<int(MeetingManager &, int n)>; // pushes n things, answers the count
+// Pushes n things, answers how many are listed.
+using Flood = std::function<int(MeetingManager &, int n)>;
+Q_DECLARE_METATYPE(Flood)
 
+namespace {
 QByteArray name(const char *prefix, int i)
 {
     return prefix + QByteArray::number(i);
