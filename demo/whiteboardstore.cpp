@@ -5,7 +5,17 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <memory>
+
+namespace {
+// Other participants fill the boards; these keep a hostile one from exhausting memory or
+// stalling the painting.
+constexpr int kMaxBoards = 64;
+constexpr int kMaxStrokesPerBoard = 5000;
+constexpr int kMaxPointsPerStroke = 2000;
+constexpr size_t kMaxMessageBytes = 1024 * 1024;
+} // namespace
 
 WhiteboardStore::WhiteboardStore(QObject *parent) : QObject(parent) {}
 
@@ -25,7 +35,8 @@ void WhiteboardStore::watch(MeetingModel *model)
             });
     connect(model, &MeetingModel::createShareSuccess, this,
             [this](int type, qlonglong, const QString &shareId) {
-                if (type == MeetingDefines::WHITEBOARD_SHARE && !m_boards.contains(shareId)) {
+                if (type == MeetingDefines::WHITEBOARD_SHARE && !m_boards.contains(shareId) &&
+                    m_boards.size() < kMaxBoards) {
                     m_boards.insert(shareId, {});
                     emit changed(shareId);
                 }
@@ -40,10 +51,13 @@ void WhiteboardStore::receive(im::whiteboard::TransferData *raw, const QString &
 {
     // The model hands the message over; this is its last reader.
     std::unique_ptr<im::whiteboard::TransferData> data(raw);
-    if (!data || !data->has_multi())
+    const auto board = m_boards.find(shareId);
+    if (!data || !data->has_multi() || board == m_boards.end() ||
+        data->ByteSizeLong() > kMaxMessageBytes)
         return;
-    QList<Stroke> &board = m_boards[shareId];
     for (const auto &single : data->multi().whiteboarddatalist()) {
+        if (board->size() >= kMaxStrokesPerBoard)
+            break;
         demo::whiteboard::WhiteboardItem item;
         if (!item.ParseFromString(single.data()) || item.kind() != 2 || !item.has_stroke())
             continue;
@@ -51,10 +65,10 @@ void WhiteboardStore::receive(im::whiteboard::TransferData *raw, const QString &
         stroke.colour = QColor::fromRgba(item.stroke().argb());
         stroke.width = qBound(0.001, qreal(item.stroke().width()), 0.05);
         const auto &pts = item.stroke().points();
-        for (int i = 0; i + 1 < pts.size(); i += 2)
+        for (int i = 0; i + 1 < std::min(pts.size(), 2 * kMaxPointsPerStroke); i += 2)
             stroke.points << QPointF(qBound(0.f, pts.Get(i), 1.f),
                                      qBound(0.f, pts.Get(i + 1), 1.f));
-        board.append(stroke);
+        board->append(stroke);
     }
     m_changedAt.insert(shareId, QDateTime::currentMSecsSinceEpoch());
     emit changed(shareId);

@@ -48,6 +48,7 @@ private:
 class WhiteboardCanvas : public QQuickPaintedItem
 {
     Q_OBJECT
+    Q_MOC_INCLUDE("meetingmodel.h")
     Q_PROPERTY(WhiteboardStore *store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(QString shareId READ shareId WRITE setShareId NOTIFY shareIdChanged)
     Q_PROPERTY(MeetingModel *meeting READ meeting WRITE setMeeting NOTIFY meetingChanged)

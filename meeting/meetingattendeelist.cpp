@@ -11,6 +11,7 @@
 using namespace MeetingDefines;
 
 namespace {
+constexpr qsizetype kPlacementsPerBatch = 32;
 
 // The fields operator== looks at; hashing them turns "find the equal row" into one look-up.
 struct RowKey
@@ -212,13 +213,19 @@ void MeetingAttendeeList::hold(const MeetingAttendee &a)
     if (!a.user)
         return;
     m_dead.remove(a.user);
-    connect(a.user, &MeetingAttendeeUser::startDestroy, this,
-            &MeetingAttendeeList::forgetLiveObject, Qt::UniqueConnection);
+    // sender() walks every sender of this list, which makes ending a large meeting quadratic;
+    // the object is handed over instead, and watched once.
+    if (m_watched.contains(a.user))
+        return;
+    m_watched.insert(a.user);
+    MeetingAttendeeUser *user = a.user;
+    connect(user, &MeetingAttendeeUser::startDestroy, this,
+            [this, user] { forgetLiveObject(user); });
 }
 
-void MeetingAttendeeList::forgetLiveObject()
+void MeetingAttendeeList::forgetLiveObject(const MeetingAttendeeUser *user)
 {
-    const auto *user = static_cast<MeetingAttendeeUser *>(sender());
+    m_watched.remove(user);
     // Keep only what rows still point at, so that a list living as long as a meeting stays small.
     if (m_dead.size() > count() + 64) {
         QSet<const MeetingAttendeeUser *> held;
@@ -320,7 +327,29 @@ QObject *MeetingAttendeeList::attendeeSelfInviter() const
 // still points at an object that another list has deleted.
 int MeetingAttendeeList::searchAttendee(const MeetingAttendee &a) const
 {
-    return int(m_rows.indexOf(a));
+    if (!a.user)
+        return int(m_rows.indexOf(a));
+    // Stale entries of rows long gone would otherwise pile up.
+    if (m_indexedRows == 0 || m_rowOf.size() > 2 * count() + 64) {
+        m_rowOf.clear();
+        m_indexedRows = 0;
+    }
+    for (; m_indexedRows < count(); ++m_indexedRows) {
+        const MeetingAttendeeUser *user = m_rows.at(m_indexedRows).user;
+        const int known = m_rowOf.value(user, -1);
+        if (known < 0 || known >= m_indexedRows || m_rows.at(known).user != user)
+            m_rowOf.insert(user, m_indexedRows);
+    }
+    const int row = m_rowOf.value(a.user, -1);
+    if (row < 0 || row >= count() || m_rows.at(row).user != a.user)
+        return -1;
+    // An address reused after a deletion can stand for two identities.
+    return m_rows.at(row) == a ? row : int(m_rows.indexOf(a));
+}
+
+void MeetingAttendeeList::rowsChangedFrom(int row)
+{
+    m_indexedRows = std::min(m_indexedRows, std::max(row, 0));
 }
 
 int MeetingAttendeeList::rowNear(const MeetingAttendee &a, int hint) const
@@ -384,9 +413,15 @@ void MeetingAttendeeList::insertRowAt(int pos, const MeetingAttendee &a, Tables 
 {
     beginInsertRows({}, pos, pos);
     m_rows.insert(pos, a);
+    rowsChangedFrom(pos);
     hold(a);
     enterTables(a, tables);
     endInsertRows();
+}
+
+bool MeetingAttendeeList::notAfter(const MeetingAttendee &a, const MeetingAttendee &b) const
+{
+    return alive(a) && alive(b) && a <= b;
 }
 
 bool MeetingAttendeeList::followsOwner(const MeetingAttendee &a) const
@@ -403,8 +438,7 @@ int MeetingAttendeeList::placementOf(const MeetingAttendee &a) const
     if (a.userId == m_userId && a.user->participationStatus() == SPEAKER && a.user->type() == VIDEO)
         return 0;
     for (int i = 1; i < count(); ++i) {
-        const MeetingAttendee &row = m_rows.at(i);
-        if (row.user && a <= row)
+        if (notAfter(a, m_rows.at(i)))
             return i;
     }
     return count();
@@ -422,18 +456,19 @@ void MeetingAttendeeList::appendAttendee(const MeetingAttendee &a)
         qCWarning(lcMeeting) << "attendee" << a.userId << "is listed already; not listed again";
         return;
     }
-    if (followsOwner(a)) {
-        const int owner =
-            int(std::find_if(m_rows.cbegin(), m_rows.cend(),
-                             [&a](const MeetingAttendee &row) { return row.userId == a.userId; }) -
-                m_rows.cbegin());
-        if (owner == count())
+    if (m_batching) {
+        insertRowAt(count(), a, Tables::ByType);
+        markUnplaced(a);
+    } else if (followsOwner(a)) {
+        const int owner = searchAttendee(m_video.value(a.userId));
+        if (owner < 0)
             return;
         insertRowAt(owner + 1, a, Tables::ByType);
         emit countChanged(count());
         return;
+    } else {
+        insertRowAt(placementOf(a), a, Tables::ByType);
     }
-    insertRowAt(placementOf(a), a, Tables::ByType);
     publishCounters();
 }
 
@@ -481,6 +516,7 @@ QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &li
     if (m_rows.isEmpty() && !list.isEmpty()) {
         beginResetModel();
         m_rows = mergedByUser(list);
+        rowsChangedFrom(0);
         m_video.reserve(m_rows.size());
         for (MeetingAttendee &row : m_rows) {
             updateAttendeeUser(row);
@@ -554,6 +590,8 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
         next = row + 1;
         if (row < 0 || sameRecord(m_rows.at(row), e))
             continue;
+        if (m_rows.at(row).user != e.user)
+            rowsChangedFrom(row);
         m_rows[row] = e;
         rowOf.insert(keyOf(e), row);
         emit dataChanged(index(row), index(row), {});
@@ -578,6 +616,7 @@ void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &li
     } else if (!list.isEmpty()) {
         beginResetModel();
         m_rows = list;
+        rowsChangedFrom(0);
         for (const MeetingAttendee &row : list)
             hold(row);
         endResetModel();
@@ -604,6 +643,7 @@ bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, in
         }
         beginRemoveRows({}, i, i);
         m_rows.removeAt(i);
+        rowsChangedFrom(i);
         endRemoveRows();
         publishCounters();
         removed = true;
@@ -644,6 +684,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
             continue;
         beginMoveRows({}, k, k, {}, j);
         shiftRow(m_rows, k, j);
+        rowsChangedFrom(std::min(k, j));
         endMoveRows();
         emit moved(k, j);
         changed = true;
@@ -653,6 +694,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     while (count() > list.size()) {
         beginRemoveRows({}, end, end);
         m_rows.removeAt(end);
+        rowsChangedFrom(end);
         endRemoveRows();
         publishCounters();
         changed = true;
@@ -676,12 +718,11 @@ void MeetingAttendeeList::rebuildTables()
     publishCounters();
 }
 
-// Rows here mirror the caller's records, whose live objects are alive.
 int MeetingAttendeeList::countSpeakers() const
 {
     int speakers = 0;
     for (const MeetingAttendee &row : m_rows) {
-        const MeetingAttendeeUser *user = row.user;
+        const MeetingAttendeeUser *user = alive(row);
         speakers += user && user->type() == VIDEO && user->participationStatus() == SPEAKER;
     }
     return speakers;
@@ -702,6 +743,7 @@ bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
         return false;
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
+    rowsChangedFrom(row);
     m_video.remove(gone.userId);
     for (int kind : kShareKinds)
         m_share.remove(shareKey(gone.userId, kind));
@@ -733,6 +775,7 @@ void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee
         user->videoSink()->setStarted(false);
     beginRemoveRows({}, index, index);
     m_rows.removeAt(index);
+    rowsChangedFrom(index);
     reenterTables(a.userId);
     endRemoveRows();
     publishCounters();
@@ -807,6 +850,7 @@ void MeetingAttendeeList::clearAttendee(bool deleteUsers)
     if (deleteUsers)
         qDeleteAll(findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly));
     m_rows.clear();
+    rowsChangedFrom(0);
     m_video.clear();
     m_share.clear();
     m_dead.clear();
@@ -824,6 +868,7 @@ void MeetingAttendeeList::moveRow(int index, int target)
         return;
     beginMoveRows({}, index, index, {}, target);
     shiftRow(m_rows, index, target > index ? target - 1 : target);
+    rowsChangedFrom(std::min(index, target));
     endMoveRows();
     emit moved(index, target);
 }
@@ -832,7 +877,7 @@ int MeetingAttendeeList::targetAbove(const MeetingAttendee &a, int index, int fl
                                      int fallback) const
 {
     for (int i = index - 1; i >= floor; --i) {
-        if (a >= m_rows.at(i))
+        if (notAfter(m_rows.at(i), a))
             return i + 1;
     }
     return fallback;
@@ -841,7 +886,7 @@ int MeetingAttendeeList::targetAbove(const MeetingAttendee &a, int index, int fl
 int MeetingAttendeeList::targetBelow(const MeetingAttendee &a, int index) const
 {
     for (int i = index + 1; i < count(); ++i) {
-        if (a <= m_rows.at(i))
+        if (notAfter(a, m_rows.at(i)))
             return i;
     }
     return count();
@@ -869,6 +914,57 @@ void MeetingAttendeeList::sortRows()
     for (const auto &entry : order)
         sorted.append(m_rows.at(entry.second));
     m_rows = std::move(sorted);
+    rowsChangedFrom(0);
+}
+
+void MeetingAttendeeList::beginBatch()
+{
+    m_batching = true;
+}
+
+void MeetingAttendeeList::endBatch()
+{
+    m_batching = false;
+    const QList<MeetingAttendee> unplaced = std::exchange(m_unplaced, {});
+    // Each placement scans the rows; beyond a few, one sort costs less.
+    if (unplaced.size() > kPlacementsPerBatch) {
+        sortAttendee();
+        return;
+    }
+    for (const MeetingAttendee &a : unplaced)
+        placeRow(searchAttendee(a));
+}
+
+void MeetingAttendeeList::markUnplaced(const MeetingAttendee &a)
+{
+    // Past the limit a sort follows anyway, so the list need not grow.
+    if (m_unplaced.size() <= kPlacementsPerBatch && !m_unplaced.contains(a))
+        m_unplaced.append(a);
+}
+
+// Where single changes would have put the row: the own camera of a speaker on top, a share
+// below its owner's open camera, any other row before the first row it does not follow.
+void MeetingAttendeeList::placeRow(int row)
+{
+    if (!validRow(row) || !alive(m_rows.at(row)))
+        return;
+    const MeetingAttendee a = m_rows.at(row);
+    if (followsOwner(a)) {
+        moveRow(row, searchAttendee(m_video.value(a.userId)) + 1);
+        return;
+    }
+    if (a.userId == m_userId && a.user->type() == VIDEO &&
+        a.user->participationStatus() == SPEAKER) {
+        moveRow(row, 0);
+        return;
+    }
+    for (int i = 1; i < row; ++i) {
+        if (notAfter(a, m_rows.at(i))) {
+            moveRow(row, i);
+            return;
+        }
+    }
+    moveRow(row, targetBelow(a, row));
 }
 
 void MeetingAttendeeList::sortAttendee()
@@ -883,6 +979,7 @@ void MeetingAttendeeList::sortAttendee()
     if (selfRow > 0 && selfUser && selfUser->participationStatus() == SPEAKER) {
         m_rows.removeAt(selfRow);
         m_rows.insert(0, self);
+        rowsChangedFrom(0);
     }
     // The own shares follow the own camera, a picture share first.
     for (int kind : kShareKinds) {
@@ -894,6 +991,7 @@ void MeetingAttendeeList::sortAttendee()
             const MeetingAttendee moving = *share;
             m_rows.removeAt(shareRow);
             m_rows.insert(1, moving);
+            rowsChangedFrom(1);
         }
     }
     endResetModel();
@@ -988,7 +1086,7 @@ bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVide
     if (user->state() != status) {
         const int row = searchAttendee(e);
         user->setState(status);
-        sortAttendeeByState(uid, status, row);
+        m_batching ? markUnplaced(e) : sortAttendeeByState(uid, status, row);
     }
     const int oldVideo = user->muteVideo();
     user->setMute(muteVideo, 0, 1);
@@ -997,12 +1095,13 @@ bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVide
         user->setMute(muteVideo, 1, 1);
         user->setMute(muteVoice, 1, 0);
     } else if ((muteVideo & oldVideo) == 0 && (muteVideo != 0 || oldVideo != 0)) {
-        sortAttendeeByVideo(uid, muteVideo, VIDEO, searchAttendee(e));
+        m_batching ? markUnplaced(e)
+                   : sortAttendeeByVideo(uid, muteVideo, VIDEO, searchAttendee(e));
     }
     if (user->participationStatus() != role) {
         const int row = searchAttendee(e);
         user->setParticipationStatus(role);
-        sortAttendeeByStatus(uid, role, row);
+        m_batching ? markUnplaced(e) : sortAttendeeByStatus(uid, role, row);
     }
     return true;
 }

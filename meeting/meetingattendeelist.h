@@ -62,7 +62,10 @@ public:
     void removeRowsOf(const QObject *user);
     void clearAttendee(bool deleteUsers);
 
-    // Ordering.
+    // Ordering. Between beginBatch and endBatch new rows go to the end and changed rows stay
+    // where they are; endBatch then places them, row by row when few, by one sort otherwise.
+    void beginBatch();
+    void endBatch();
     void sortAttendee();
     void sortAttendeeByStatus(qint64 uid, int status, int index);
     void sortAttendeeByVideo(qint64 uid, int muteVideo, int type, int index);
@@ -99,6 +102,9 @@ signals:
 
 private:
     int searchAttendee(const MeetingAttendee &a) const;
+    void rowsChangedFrom(int row);
+    void markUnplaced(const MeetingAttendee &a);
+    void placeRow(int row);
     void removeAttendee(bool kicked, int index, MeetingAttendee &a);
     void sortAttendeeByState(qint64 uid, int state, int index);
     void moveRow(int index, int target);
@@ -112,7 +118,7 @@ private:
     template <typename T> T *createLiveObject(qint64 uid);
     void deleteLiveObject(const MeetingAttendee &a);
     void hold(const MeetingAttendee &a);
-    void forgetLiveObject();
+    void forgetLiveObject(const MeetingAttendeeUser *user);
     MeetingAttendeeUser *alive(const MeetingAttendee &a) const;
     int typeOf(const MeetingAttendee &a) const;
     const MeetingAttendee *entry(qint64 uid, int type) const;
@@ -120,6 +126,7 @@ private:
     int rowNear(const MeetingAttendee &a, int hint) const;
     bool selfOnTop() const;
     bool selfIsSpeaker() const;
+    bool notAfter(const MeetingAttendee &a, const MeetingAttendee &b) const;
     bool followsOwner(const MeetingAttendee &a) const;
     int placementOf(const MeetingAttendee &a) const;
     int targetAbove(const MeetingAttendee &a, int index, int floor, int fallback) const;
@@ -151,4 +158,11 @@ private:
     // Another list may delete one while a row here still points at it, so rows reach their
     // objects through alive().
     QHash<const MeetingAttendeeUser *, int> m_dead;
+    QSet<const MeetingAttendeeUser *> m_watched;
+    // First row of each live object, right for the rows before m_indexedRows; rows are found
+    // in constant time and the index catches up lazily after a change.
+    mutable QHash<const MeetingAttendeeUser *, int> m_rowOf;
+    mutable int m_indexedRows = 0;
+    bool m_batching = false;
+    QList<MeetingAttendee> m_unplaced;
 };

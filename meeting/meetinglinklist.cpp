@@ -139,6 +139,10 @@ void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &r
                 seen->updateLink(link);
                 continue;
             }
+            if (items.size() >= kMaxLinks) {
+                qCWarning(lcMeeting) << "link list answer cut at" << kMaxLinks << "links";
+                break;
+            }
             const QSharedPointer<MeetingLinkItem> item = createMeetingLinkItemPtr(link);
             items.append(item);
             byDialog.insert(item->dialogId(), item);
@@ -171,6 +175,8 @@ void MeetingLinkList::setMeetingLink(const im::MeetingLink &link)
         return;
     if (const QSharedPointer<MeetingLinkItem> item = m_byDialog.value(dialogOf(link)))
         item->updateLink(link);
+    else if (m_items.size() >= kMaxLinks)
+        qCWarning(lcMeeting) << "link refused: the list holds" << kMaxLinks << "links already";
     else
         insertItem(0, createMeetingLinkItemPtr(link));
 }

@@ -22,6 +22,9 @@ class MEETING_EXPORT MeetingLinkList : public QAbstractListModel
     Q_MOC_INCLUDE("meeting.pb.h")
     Q_PROPERTY(MeetingLinkItem *joinMeetingLink READ joinMeetingLink NOTIFY joinMeetingLinkChanged)
 public:
+    // Links that answers may list; one per conversation, so far more than anyone owns.
+    static constexpr int kMaxLinks = 1000;
+
     explicit MeetingLinkList(MeetingManager *manager);
     ~MeetingLinkList() override;
 

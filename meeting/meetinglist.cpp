@@ -128,6 +128,12 @@ void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool w
         // A join answer overtaken by a newer push still ends the join; only its record is old.
         if (!stale && !model->webSocketConnected())
             model->setMeeting(info);
+    } else if (m_models.size() >= kMaxMeetings) {
+        qCWarning(lcMeeting) << "meeting record refused: the conversation lists" << kMaxMeetings
+                             << "meetings already";
+        if (from == JOIN_MEETING)
+            AccountManager::getInstance()->joinMeetingFinished(false, nullptr, info.meetingId);
+        return;
     } else {
         model = new MeetingModel(info, m_account, this);
         insertModel(model, info.meetingId, true);

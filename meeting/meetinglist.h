@@ -22,6 +22,8 @@ public:
     Q_ENUM(UpdateFrom)
     enum DataRole { USER_ROLE = 257, STATUS_ROLE = 258, USER_ID_ROLE = 259, ROLE_MAX = 260 };
     Q_ENUM(DataRole)
+    // Meetings that records may add to one conversation.
+    static constexpr int kMaxMeetings = 64;
 
     MeetingList(const QString &dialogId, AccountBase *account);
     explicit MeetingList(AccountBase *account);

@@ -73,7 +73,8 @@ void MeetingManager::updateMeeting(QString dialogId, MeetingInfo meeting, int up
         qCWarning(lcMeeting) << "meeting record with unknown origin" << updateFrom;
         return;
     }
-    meetingList(dialogId, true)->updateMeeting(meeting, MeetingList::UpdateFrom(updateFrom), false);
+    if (MeetingList *list = listForPush(dialogId))
+        list->updateMeeting(meeting, MeetingList::UpdateFrom(updateFrom), false);
 }
 
 void MeetingManager::updateMeeting(QString dialogId, im::Meeting meeting, QString mediaServerUrl,
@@ -86,7 +87,8 @@ void MeetingManager::updateMeeting(QString dialogId, im::Meeting meeting, QStrin
 void MeetingManager::setMeetings(QString dialogId, MeetingInfoHash meetingInfos)
 {
     if (!meetingInfos.isEmpty()) {
-        meetingList(dialogId, true)->setMeetings(meetingInfos);
+        if (MeetingList *list = listForPush(dialogId))
+            list->setMeetings(meetingInfos);
         return;
     }
     deleteMeetingList(m_lists.take(dialogId));
@@ -112,6 +114,18 @@ void MeetingManager::cancelCall(QString clientId, QString dialogId)
 void MeetingManager::createMeeting(QString dialogId, qint64 targetId)
 {
     createMeetings(dialogId)->createMeeting(targetId);
+}
+
+MeetingList *MeetingManager::listForPush(const QString &dialogId)
+{
+    if (MeetingList *list = m_lists.value(dialogId))
+        return list;
+    if (m_lists.size() >= kMaxMeetingLists) {
+        qCWarning(lcMeeting) << "meeting record refused: meetings of" << kMaxMeetingLists
+                             << "conversations are listed already";
+        return nullptr;
+    }
+    return createMeetings(dialogId);
 }
 
 MeetingList *MeetingManager::createMeetings(const QString &dialogId)

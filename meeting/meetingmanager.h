@@ -27,6 +27,9 @@ class MEETING_EXPORT MeetingManager : public QObject, public ModelBase
     Q_PROPERTY(MeetingServiceCmd *meetingServiceCmd READ meetingServiceCmd CONSTANT)
     Q_PROPERTY(int meetingCapacity READ meetingCapacity NOTIFY meetingCapacityChanged)
 public:
+    // Conversations whose meetings pushes may list; a server cannot grow the client past it.
+    static constexpr int kMaxMeetingLists = 1000;
+
     explicit MeetingManager(AccountBase *account);
     ~MeetingManager() override;
 
@@ -60,6 +63,7 @@ signals:
     void cmdError(int code, QString error, QString dialogId);
 
 private:
+    MeetingList *listForPush(const QString &dialogId);
     MeetingList *createMeetings(const QString &dialogId);
     void deleteMeetingList(MeetingList *list);
 

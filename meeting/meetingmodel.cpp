@@ -21,12 +21,15 @@
 #include <QJSEngine>
 #include <QMetaEnum>
 #include <QMetaMethod>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QOperatingSystemVersion>
 #include <QPointer>
 #include <QRect>
+#include <QRegularExpression>
+#include <QSemaphore>
 #include <QTime>
 #include <QTimer>
 #include <QTimerEvent>
@@ -355,7 +358,9 @@ void MeetingModel::startEngine()
     m_engineThread.start(QThread::InheritPriority);
     m_broadcaster = new Broadcaster(m_userId, nullptr);
     m_broadcaster->moveToThread(&m_engineThread);
+    m_engineGate = std::make_shared<EngineGate>();
     connectEngine();
+    watchEngineThread();
     post([](Broadcaster *b) { b->init(); });
 }
 
@@ -400,30 +405,57 @@ void MeetingModel::connectEngine()
     connect(&m_engineThread, &QThread::finished, b, &QObject::deleteLater);
 }
 
+// The engine may end its thread by itself; it is deleted there as the thread finishes.
+void MeetingModel::watchEngineThread()
+{
+    const std::shared_ptr<EngineGate> gate = m_engineGate;
+    // Runs on the engine thread before the engine's deletion, so no post can race with it.
+    connect(
+        &m_engineThread, &QThread::finished, m_broadcaster,
+        [gate] {
+            QMutexLocker lock(&gate->mutex);
+            gate->open = false;
+        },
+        Qt::DirectConnection);
+    connect(
+        &m_engineThread, &QThread::finished, this,
+        [this, gate] {
+            if (gate != m_engineGate)
+                return; // stopped by the model, or a newer engine runs
+            qCDebug(lcMeeting) << "engine thread ended on its own";
+            m_engineThread.wait();
+            m_broadcaster = nullptr;
+            m_engineGate.reset();
+        },
+        static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
 void MeetingModel::post(std::function<void(Broadcaster *)> call)
 {
-    if (!m_broadcaster)
+    if (!m_broadcaster || !m_engineGate)
         return;
     Broadcaster *engine = m_broadcaster;
+    QMutexLocker lock(&m_engineGate->mutex);
+    if (!m_engineGate->open)
+        return;
     QMetaObject::invokeMethod(
         engine, [engine, call = std::move(call)] { call(engine); }, Qt::AutoConnection);
 }
 
 void MeetingModel::stopEngineThread()
 {
-    if (!m_engineThread.isRunning())
+    if (!m_engineThread.isRunning() && !m_broadcaster)
         return;
     // Quitting from the engine's own queue lets the calls posted before it (a whiteboard
     // goodbye, a leave) still reach the engine.
-    if (m_broadcaster) {
-        QThread *thread = &m_engineThread;
-        QMetaObject::invokeMethod(
-            m_broadcaster, [thread] { thread->quit(); }, Qt::QueuedConnection);
-    } else {
+    QThread *thread = &m_engineThread;
+    if (m_broadcaster)
+        post([thread](Broadcaster *) { thread->quit(); });
+    else
         m_engineThread.quit();
-    }
     m_engineThread.wait();
     m_broadcaster = nullptr;
+    m_engineGate.reset();
 }
 
 void MeetingModel::createCall(bool muteVideo, bool muteVoice, bool isSpeaker)
@@ -658,6 +690,8 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
     m_searchModel->updateAttendee(ids, false);
     m_attendeeList->updateAttendee(ids, true);
 
+    // Rows are placed once at the end, so a large room costs linear time.
+    m_attendeeList->beginBatch();
     for (const RoomAttendee &entry : room.attendees) {
         if (entry.id == m_userId)
             applyOwnEntry(entry, otherPartyStatus);
@@ -665,6 +699,7 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
             applyOtherEntry(entry);
         applyShareFromRoom(entry);
     }
+    m_attendeeList->endBatch();
     announceWhiteboardJoins();
 }
 
@@ -934,7 +969,8 @@ void MeetingModel::notifyReady(qlonglong uid, QByteArray roomInfo)
         }
     }
     for (int i = 0; i < m_attendeeList->count(); ++i)
-        connectLiveObject(m_attendeeList->rows().at(i).user);
+        connectLiveObject(
+            qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i)));
 }
 
 void MeetingModel::notifyReconnect(qlonglong uid, qlonglong host, QByteArray roomInfo)
@@ -1079,7 +1115,7 @@ void MeetingModel::notifyError(int error, QString errStr)
         break;
     case qtwebrtc::ERR_SOCKET:
         code = ERR_SOCKET;
-        text = errStr;
+        text = scrubbed(errStr);
         break;
     case qtwebrtc::ERR_REMOVED:
         text = qtTrId("meeting_call_removed");
@@ -1098,7 +1134,7 @@ void MeetingModel::notifyError(int error, QString errStr)
         break;
     case qtwebrtc::ERR_UNKNOWN:
         code = ERR_UNKNOW;
-        text = errStr;
+        text = scrubbed(errStr);
         break;
     default:
         text = qtTrId("meeting_connection_fail");
@@ -1227,7 +1263,9 @@ int MeetingModel::setDevice(QString deviceUid, int type)
     default:
         return -1;
     }
-    QMetaObject::invokeMethod(m_broadcaster, method, Qt::AutoConnection, Q_ARG(QString, deviceUid));
+    post([method, deviceUid](Broadcaster *b) {
+        QMetaObject::invokeMethod(b, method, Qt::DirectConnection, Q_ARG(QString, deviceUid));
+    });
     return -1;
 }
 
@@ -1283,8 +1321,13 @@ int MeetingModel::getMaxDecibel()
     if (!m_broadcaster || !m_engineThread.isRunning())
         return -1;
     int decibel = -1;
-    QMetaObject::invokeMethod(m_broadcaster, "getMaxDecibel", Qt::BlockingQueuedConnection,
-                              Q_RETURN_ARG(int, decibel));
+    QSemaphore answered;
+    {
+        // Released once the call has run, or when it is dropped because the engine ended first.
+        auto releaser = std::make_shared<QSemaphoreReleaser>(answered);
+        post([&decibel, releaser](Broadcaster *b) { decibel = b->getMaxDecibel(); });
+    }
+    answered.acquire();
     return decibel;
 }
 
@@ -1364,7 +1407,7 @@ void MeetingModel::notifyMuteAll(bool status, int type)
     const bool audio = type == qtwebrtc::MUTE_AUDIO;
     (audio ? m_muteAllAudio : m_muteAllVideo) = status;
     for (int i = 0; i < m_attendeeList->count(); ++i) {
-        MeetingAttendeeUser *user = m_attendeeList->rows().at(i).user;
+        auto *user = qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i));
         if (!user || user->getUserId() == m_hostUid)
             continue;
         if (user->getUserId() == m_userId && user->type() == VIDEO) {
@@ -1487,7 +1530,7 @@ void MeetingModel::setWhoRSpeaking(const QList<QString> &list)
 void MeetingModel::setWhoSpeaks()
 {
     for (int i = 0; i < m_attendeeList->count(); ++i) {
-        MeetingAttendeeUser *user = m_attendeeList->rows().at(i).user;
+        auto *user = qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i));
         if (user && user->isSpeaking() && !m_speakingList.contains(contactName(user)))
             user->setIsSpeaking(false);
     }
@@ -1737,8 +1780,11 @@ void MeetingModel::sendUserAction(bool join, QString shareId)
     action->set_time(now);
     action->set_action(join ? 0 : 1);
     QByteArray bytes(qsizetype(item.ByteSizeLong()), Qt::Uninitialized);
-    if (!item.SerializeToArray(bytes.data(), int(bytes.size())))
+    // A half-written buffer must not reach the other side.
+    if (!item.SerializeToArray(bytes.data(), int(bytes.size()))) {
         qCWarning(lcMeeting) << "whiteboard message could not be serialized";
+        return;
+    }
 
     auto *message = new TransferData;
     im::whiteboard::SingleWhiteboardData *single =
@@ -1938,10 +1984,14 @@ bool MeetingModel::isUserJoin(const TransferData *data)
 namespace {
 
 const QString kStampFormat = QStringLiteral("yyyy-MM-dd_hh-mm-ss");
+const QString kLogSuffix = QStringLiteral(".qt.txt");
 // A media server that never answers must not keep the request's manager alive for good.
 constexpr int kRingingTimeoutMs = 30000;
 // Keeps the whole file name far below common file-name limits.
 constexpr int kMaxLogNameLength = 64;
+
+// How many names a model tries before it gives up on a log of its own.
+constexpr int kLogNameTries = 100;
 
 QString logDirectory()
 {
@@ -1965,10 +2015,34 @@ QUrl MeetingModel::ringingUrl(const QString &mediaServerUrl, bool ringing)
                  .arg(mediaServerUrl.mid(hostStart, queryStart - hostStart),
                       mediaServerUrl.mid(queryStart + 2),
                       ringing ? QStringLiteral("ringing") : QStringLiteral("silent")));
-    // A fragment would swallow the status parameter.
-    if (!url.isValid() || url.host().isEmpty() || url.hasFragment())
+    // A fragment would swallow the status parameter; user info would be sent as credentials.
+    if (!url.isValid() || url.host().isEmpty() || url.hasFragment() || !url.userInfo().isEmpty())
         return {};
     return url;
+}
+
+// Engine texts quote server addresses and messages as they come; whatever follows a '?' in a
+// URL, and the value after a secret-looking name, is cut out before the text is kept or shown.
+QString MeetingModel::scrubbed(const QString &engineText)
+{
+    static const QRegularExpression query(QStringLiteral("(\\b[a-z][a-z0-9+.-]*://[^\\s?#\"']*)"
+                                                         "[?#][^\\s\"']*"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression userInfo(
+        QStringLiteral("(\\b[a-z][a-z0-9+.-]*://)[^\\s/@\"']*@"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression secret(
+        QStringLiteral("((?:token|password|passwd|pwd|secret|key|nonce|auth[a-z]*|signature|sig)"
+                       "[\"']?\\s*[=:]\\s*[\"']?)[^\\s\"'&,;}]+"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression bearer(QStringLiteral("(bearer\\s+)\\S+"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString text = engineText;
+    text.replace(query, QStringLiteral("\\1?***"));
+    text.replace(userInfo, QStringLiteral("\\1***@"));
+    text.replace(secret, QStringLiteral("\\1***"));
+    text.replace(bearer, QStringLiteral("\\1***"));
+    return text;
 }
 
 // The meeting id part of a log file name: the id up to its first ':', reduced to ASCII letters,
@@ -2005,6 +2079,9 @@ void MeetingModel::reportRinging(bool ringing)
             Qt::DirectConnection);
     QNetworkRequest request(url);
     request.setTransferTimeout(kRingingTimeoutMs);
+    // A redirect could carry the query's tokens to another host.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     manager->get(request);
 }
 
@@ -2029,15 +2106,34 @@ void MeetingModel::setRingingStatus(int status)
 void MeetingModel::onWriteLog(QString log, QString url)
 {
     if (!url.isEmpty() && log.isEmpty()) {
-        m_logUrl = url;
+        setLogUrl(url);
         return;
     }
-    if (!m_logFile.isOpen() && !openLogFile())
+    if (m_logFull || (!m_logFile.isOpen() && !openLogFile()))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
-    m_logFile.write((stamp + QLatin1String(": ") + log).toUtf8());
+    const QByteArray entry = (stamp + QLatin1String(": ") + scrubbed(log)).toUtf8();
+    if (m_logFile.size() + entry.size() > kMaxLogBytes) {
+        m_logFull = true;
+        m_logFile.write((stamp + QLatin1String(": log full, later lines dropped\n")).toUtf8());
+        qCWarning(lcMeeting) << "meeting log full; later engine lines are dropped";
+    } else {
+        m_logFile.write(entry);
+    }
     // The log matters most when the process dies, so nothing waits in a buffer.
     m_logFile.flush();
+}
+
+// The log goes to whoever the engine names, so only over an authenticated channel.
+void MeetingModel::setLogUrl(const QString &url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.scheme() != QLatin1String("https") || parsed.host().isEmpty() ||
+        !parsed.userInfo().isEmpty()) {
+        qCWarning(lcMeeting) << "meeting log upload address refused: not a plain HTTPS URL";
+        return;
+    }
+    m_logUrl = url;
 }
 
 bool MeetingModel::openLogFile()
@@ -2046,12 +2142,18 @@ bool MeetingModel::openLogFile()
         reportLogFailure();
         return false;
     }
-    m_logFile.setFileName(logFileName());
-    if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        reportLogFailure();
-        return false;
+    // Two models of one meeting may start their logs in the same second.
+    const QString base = logFileName();
+    for (int i = 1; i <= kLogNameTries; ++i) {
+        m_logFile.setFileName(i == 1 ? base + kLogSuffix
+                                     : QStringLiteral("%1-%2%3").arg(base).arg(i).arg(kLogSuffix));
+        if (m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!m_logFile.exists())
+            break;
     }
-    return true;
+    reportLogFailure();
+    return false;
 }
 
 // Once per model: the engine writes many lines, and each would fail the same way.
@@ -2065,7 +2167,6 @@ void MeetingModel::reportLogFailure()
 
 QString MeetingModel::logFileName() const
 {
-    return QStringLiteral("%1%2_%3.qt.txt")
-        .arg(logDirectory(), logNamePart(m_info.meetingId),
-             QDateTime::currentDateTime().toString(kStampFormat));
+    return QStringLiteral("%1%2_%3").arg(logDirectory(), logNamePart(m_info.meetingId),
+                                         QDateTime::currentDateTime().toString(kStampFormat));
 }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QMap>
+#include <QMutex>
 #include <QScreen>
 #include <QSet>
 #include <QSize>
@@ -15,6 +16,7 @@
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
 #include <functional>
+#include <memory>
 
 class AccountBase;
 class MeetingAttendeeList;
@@ -245,6 +247,10 @@ public:
     // Pure helpers, public so they can be checked without networking or files.
     static QUrl ringingUrl(const QString &mediaServerUrl, bool ringing);
     static QString logNamePart(const QString &meetingId);
+    // Engine text with URL queries, tokens, keys and passwords removed.
+    static QString scrubbed(const QString &engineText);
+    // Beyond this the meeting log keeps its head and drops later lines.
+    static constexpr qint64 kMaxLogBytes = 20 * 1024 * 1024;
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -274,6 +280,7 @@ private:
     void startEngine();
     void connectEngine();
     void stopEngineThread();
+    void watchEngineThread();
     void killMeetingTimer();
     void post(std::function<void(qtwebrtc::Broadcaster *)> call);
     void startMeetingTimer();
@@ -325,11 +332,19 @@ private:
 
     // Meeting log.
     QString logFileName() const;
+    void setLogUrl(const QString &url);
     bool openLogFile();
     void reportLogFailure();
 
     MeetingInfo m_info;
     qtwebrtc::Broadcaster *m_broadcaster = nullptr;
+    // Open while the engine can take calls; shut from the engine thread as it finishes.
+    struct EngineGate
+    {
+        QMutex mutex;
+        bool open = true;
+    };
+    std::shared_ptr<EngineGate> m_engineGate;
     QString m_meetingTime{QStringLiteral("00:00:00")};
     int m_meetingTimerId = 0;
     int m_elapsedSeconds = 0;
@@ -372,4 +387,5 @@ private:
     QString m_logUrl;
     QFile m_logFile;
     bool m_logFailureReported = false;
+    bool m_logFull = false;
 };

@@ -9,6 +9,7 @@
 #include "settings.h"
 #include <QDebug>
 #include <QPointer>
+#include <limits>
 
 namespace {
 
@@ -16,13 +17,29 @@ namespace {
 // the joining link of the list answer, so a malformed answer gets a code of its own.
 constexpr int kMalformedAnswer = -2;
 
-QByteArray serialize(const google::protobuf::MessageLite &request)
+// The exact bytes of a request; false when the message cannot be encoded (over 2 GiB).
+bool serialize(const google::protobuf::MessageLite &request, QByteArray &out)
 {
     const size_t size = request.ByteSizeLong();
-    QByteArray buffer(qsizetype(size), Qt::Uninitialized);
-    if (!request.SerializeToArray(buffer.data(), int(buffer.size())))
+    if (size > size_t(std::numeric_limits<int>::max())) {
         qDebug() << "=====Serialize proto buffer failed";
-    return buffer;
+        return false;
+    }
+    out.resize(qsizetype(size));
+    if (!request.SerializeToArray(out.data(), int(out.size()))) {
+        qDebug() << "=====Serialize proto buffer failed";
+        return false;
+    }
+    return true;
+}
+
+// A request that cannot be encoded is not sent: a half-written buffer would reach the server.
+void send(AccountBase *account, int commandId, const google::protobuf::MessageLite &request,
+          AccountBase::Callback answer = {})
+{
+    QByteArray payload;
+    if (serialize(request, payload))
+        account->sendRequest(commandId, payload, std::move(answer), false, {});
 }
 
 template <typename Message> bool parseAnswer(Message &out, const QByteArray &body, int commandId)
@@ -74,7 +91,9 @@ QVariantMap MeetingServiceCmd::createMeeting(const im::Message &message, const Q
     *req.mutable_invite_message() = message;
     req.set_text(text.toStdString());
     req.set_stand_routing(AppSettingModel::instance()->useStandRouting());
-    return account->sendSyncRequest(CreateMeeting, serialize(req));
+    QByteArray payload;
+    return serialize(req, payload) ? account->sendSyncRequest(CreateMeeting, payload)
+                                   : QVariantMap();
 }
 
 void MeetingServiceCmd::inviteUser(const QString &meetingId, const QString &dialogId,
@@ -117,7 +136,7 @@ void MeetingServiceCmd::inviteUser(const im::meeting::MeetingInviteReq &req,
                                                   : qtTrId("ab_meeting_invite_ok"),
                     InviteUser);
     };
-    account->sendRequest(InviteUser, serialize(req), answer, false, {});
+    send(account, InviteUser, req, answer);
 }
 
 void MeetingServiceCmd::rejectMeeting(const QString &meetingId, int reason)
@@ -128,7 +147,7 @@ void MeetingServiceCmd::rejectMeeting(const QString &meetingId, int reason)
     im::meeting::RejectMeetingReq req;
     req.set_meeting_id(meetingId.toStdString());
     req.set_reason(reason);
-    account->sendRequest(RejectMeeting, serialize(req), {}, false, {});
+    send(account, RejectMeeting, req);
 }
 
 void MeetingServiceCmd::cancelCall(const QString &clientId, const QString &dialogId)
@@ -139,7 +158,7 @@ void MeetingServiceCmd::cancelCall(const QString &clientId, const QString &dialo
     im::meeting::RejectMeetingReq req;
     req.set_dialog_id(dialogId.toStdString());
     req.set_client_id((clientId.isEmpty() ? m_clientId : clientId).toStdString());
-    account->sendRequest(RejectMeeting, serialize(req), {}, false, {});
+    send(account, RejectMeeting, req);
 }
 
 void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &nonce, bool join)
@@ -158,9 +177,14 @@ void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &non
             return;
         im::meeting::JoinMeetingResp resp;
         // Without its meeting the answer cannot be routed to a list: the join has failed.
-        const bool ok = code == 0 && parseAnswer(resp, body, JoinMeeting) && resp.has_meeting();
+        bool ok = code == 0 && parseAnswer(resp, body, JoinMeeting) && resp.has_meeting();
         if (code == 0 && !ok)
             qCWarning(lcMeeting) << "join answer without a meeting";
+        // Another meeting would join the user to a call they never asked for.
+        if (ok && fromStd(resp.meeting().id()) != meetingId) {
+            qCWarning(lcMeeting) << "join answer names another meeting than the one requested";
+            ok = false;
+        }
         if (!ok) {
             if (join)
                 AccountManager::getInstance()->joinMeetingFinished(false, nullptr, meetingId);
@@ -169,7 +193,7 @@ void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &non
         manager->updateMeeting(fromStd(resp.meeting().dialog_id()), resp.meeting(),
                                fromStd(resp.media_server_url()), join);
     };
-    account->sendRequest(JoinMeeting, serialize(req), answer, false, {});
+    send(account, JoinMeeting, req, answer);
 }
 
 void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QString &name)
@@ -202,7 +226,7 @@ void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QStri
             text = qtTrId("create_meeting_link_failed");
         reportError(code, text, CreateOrUpdateLink);
     };
-    account->sendRequest(CreateOrUpdateLink, serialize(req), answer, false, {});
+    send(account, CreateOrUpdateLink, req, answer);
 }
 
 void MeetingServiceCmd::listMeetingLinks()
@@ -246,7 +270,7 @@ void MeetingServiceCmd::deleteMeetingLink(const QString &id, bool flag)
         else
             reportError(code, qtTrId("delete_meeting_link_failed").arg(id), DeleteLink);
     };
-    account->sendRequest(DeleteLink, serialize(req), answer, false, {});
+    send(account, DeleteLink, req, answer);
 }
 
 void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
@@ -281,7 +305,7 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
         if (done)
             done(code, item);
     };
-    account->sendRequest(GetLink, serialize(req), answer, false, {});
+    send(account, GetLink, req, answer);
 }
 
 void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
@@ -328,7 +352,7 @@ void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &pass
                 code,
                 cancel ? qtTrId("general_fail") : qtTrId("join_meeting_by_link_failed").arg(id), 0);
     };
-    account->sendRequest(JoinByLink, serialize(req), answer, false, {});
+    send(account, JoinByLink, req, answer);
 }
 
 void MeetingServiceCmd::deletePendingAttendees(const QString &meetingId,
@@ -345,7 +369,7 @@ void MeetingServiceCmd::deletePendingAttendees(const QString &meetingId,
         if (code != 0 && managerOf(account))
             reportError(code, qtTrId("operation_failed"), 0);
     };
-    account->sendRequest(DeletePendingAttendees, serialize(req), answer, false, {});
+    send(account, DeletePendingAttendees, req, answer);
 }
 
 void MeetingServiceCmd::rateMeeting(const QString &meetingId, int score, int connectingIssues,
@@ -361,5 +385,5 @@ void MeetingServiceCmd::rateMeeting(const QString &meetingId, int score, int con
     req.set_connecting_issues(connectingIssues);
     req.set_audio_issues(audioIssues);
     req.set_video_issues(videoIssues);
-    account->sendRequest(RateMeeting, serialize(req), {}, false, {});
+    send(account, RateMeeting, req);
 }

@@ -119,6 +119,11 @@ bool Parser::readNumber(const json &object, const char *key, bool allowBool, T &
 std::optional<RoomInfo> Parser::parse(const QByteArray &text)
 {
     RoomInfo room;
+    if (text.size() > RoomInfo::kMaxTextBytes) {
+        m_reason =
+            QStringLiteral("%1 bytes, more than %2").arg(text.size()).arg(RoomInfo::kMaxTextBytes);
+        return std::nullopt;
+    }
     if (text.trimmed().isEmpty())
         return room;
     const json doc = json::parse(text.cbegin(), text.cend(), nullptr, false);
@@ -185,6 +190,12 @@ bool Parser::readAttendees(const json &doc, RoomInfo &room)
         return true;
     if (!list->is_array())
         return fail("attendees", "an array");
+    if (list->size() > std::size_t(RoomInfo::kMaxAttendees)) {
+        m_reason = QStringLiteral("%1 attendees, more than %2")
+                       .arg(list->size())
+                       .arg(RoomInfo::kMaxAttendees);
+        return false;
+    }
     room.attendees.reserve(qsizetype(list->size()));
     for (std::size_t i = 0; i < list->size(); ++i) {
         m_where = QStringLiteral("attendee %1: ").arg(i);

@@ -49,6 +49,10 @@ struct RoomPermissions
 
 struct MEETING_EXPORT RoomInfo
 {
+    // Room information comes from whoever runs the media server; beyond these it is refused.
+    static constexpr qsizetype kMaxTextBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype kMaxAttendees = 50000;
+
     bool isNull = true; // blank text or JSON null: no members at all
     std::optional<RoomMuteAll> muteAll;
     std::optional<RoomPermissions> permissions;

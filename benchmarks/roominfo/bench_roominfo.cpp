@@ -69,11 +69,13 @@ int main(int argc, char **argv)
     AccountBase account(kSelf, 7);
 
     std::printf("room information: time per apply as a multiple of parsing the text with nlohmann "
-                "alone\n%6s %14s %10s %10s %10s\n",
-                "size", "nlohmann (us)", "validate", "first", "re-apply");
-    for (int n : {16, 100, 1000}) {
+                "alone;\nper attendee: cost of one attendee as a multiple of its cost at 1000\n"
+                "%6s %14s %10s %10s %10s %12s %12s\n",
+                "size", "nlohmann (us)", "validate", "first", "re-apply", "first/att", "again/att");
+    double firstPerAttendee1000 = 0, againPerAttendee1000 = 0;
+    for (int n : {16, 100, 1000, 10000, 50000}) {
         const QByteArray text = roomWith(n);
-        const int runs = n < 1000 ? 300 : 30;
+        const int runs = n < 1000 ? 300 : n <= 1000 ? 30 : n <= 10000 ? 5 : 2;
         const auto nlohmannOnly = [&] {
             g_sink =
                 g_sink + nlohmann::json::parse(text.cbegin(), text.cend(), nullptr, false).size();
@@ -97,8 +99,20 @@ int main(int argc, char **argv)
         RoomInfoBench::apply(model, text);
         const double again = nsPerRun(runs, [&] { RoomInfoBench::apply(model, text); });
 
-        std::printf("%6d %14.1f %9.2fx %9.2fx %9.2fx\n", n, base / 1000, checked / base,
+        // Per attendee, against the same figure at 1000: flat means linear.
+        const double firstPerAttendee = double(firstNs) / runs / n;
+        const double againPerAttendee = again / n;
+        if (n == 1000) {
+            firstPerAttendee1000 = firstPerAttendee;
+            againPerAttendee1000 = againPerAttendee;
+        }
+        std::printf("%6d %14.1f %9.2fx %9.2fx %9.2fx", n, base / 1000, checked / base,
                     double(firstNs) / runs / base, again / base);
+        if (n >= 1000)
+            std::printf(" %11.2fx %11.2fx\n", firstPerAttendee / firstPerAttendee1000,
+                        againPerAttendee / againPerAttendee1000);
+        else
+            std::printf(" %12s %12s\n", "-", "-");
         std::fflush(stdout);
     }
     return 0;

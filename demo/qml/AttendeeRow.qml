@@ -91,11 +91,13 @@ Rectangle {
             Column {
                 Layout.fillWidth: true
                 Text {
+                    textFormat: Text.PlainText
                     text: (row.contact ? row.contact.name : "") + (row.self ? qsTr(" (you)") : "")
                     color: Theme.text; font.family: Theme.font; font.pixelSize: 13
                     elide: Text.ElideRight; width: 150
                 }
                 Text {
+                    textFormat: Text.PlainText
                     text: row.statusText()
                     color: row.user && row.user.participationStatus === MeetingDefines.RAISE_HAND ? Theme.warn : Theme.dim
                     font.family: Theme.font; font.pixelSize: 11

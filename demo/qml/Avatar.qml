@@ -9,6 +9,7 @@ Rectangle {
     width: size; height: size; radius: size / 2
     color: tone
     Text {
+        textFormat: Text.PlainText
         anchors.centerIn: parent
         color: "white"
         font.family: Theme.font

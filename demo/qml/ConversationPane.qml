@@ -18,12 +18,13 @@ Rectangle {
             spacing: 10
             Avatar { name: demo.nameOf(demo.selfId); tone: demo.colourOf(demo.selfId); size: 36 }
             Column {
-                Text { text: demo.nameOf(demo.selfId); color: Theme.text; font.family: Theme.font; font.pixelSize: 15; font.bold: true }
-                Text { text: qsTr("Signed in"); color: Theme.ok; font.family: Theme.font; font.pixelSize: 11 }
+                Text { textFormat: Text.PlainText; text: demo.nameOf(demo.selfId); color: Theme.text; font.family: Theme.font; font.pixelSize: 15; font.bold: true }
+                Text { textFormat: Text.PlainText; text: qsTr("Signed in"); color: Theme.ok; font.family: Theme.font; font.pixelSize: 11 }
             }
         }
 
         Text {
+            textFormat: Text.PlainText
             text: qsTr("Conversations")
             color: Theme.dim
             font.family: Theme.font
@@ -69,8 +70,8 @@ Rectangle {
                         }
                         Column {
                             Layout.fillWidth: true
-                            Text { text: conv.title; color: Theme.text; font.family: Theme.font; font.pixelSize: 14; font.bold: true; elide: Text.ElideRight; width: 170 }
-                            Text { text: conv.subtitle; color: Theme.dim; font.family: Theme.font; font.pixelSize: 11; elide: Text.ElideRight; width: 170 }
+                            Text { textFormat: Text.PlainText; text: conv.title; color: Theme.text; font.family: Theme.font; font.pixelSize: 14; font.bold: true; elide: Text.ElideRight; width: 170 }
+                            Text { textFormat: Text.PlainText; text: conv.subtitle; color: Theme.dim; font.family: Theme.font; font.pixelSize: 11; elide: Text.ElideRight; width: 170 }
                         }
                     }
                     Repeater {
@@ -97,12 +98,14 @@ Rectangle {
                                 anchors.left: dot.right; anchors.leftMargin: 8
                                 anchors.verticalCenter: parent.verticalCenter
                                 Text {
+                                    textFormat: Text.PlainText
                                     // The name has no change signal; the id changes with it.
                                     text: chip.meeting ? (chip.meeting.meetingId, chip.meeting.meetingName()) : ""
                                     color: Theme.text; font.family: Theme.font; font.pixelSize: 12; font.bold: true
                                     width: 120; elide: Text.ElideRight
                                 }
                                 Text {
+                                    textFormat: Text.PlainText
                                     text: chip.inCall ? qsTr("You are in · %1").arg(chip.meeting.meetingTime)
                                                       : chip.present > 0 ? qsTr("%n in the call", "", chip.present) : qsTr("Nobody in the call")
                                     color: Theme.dim; font.family: Theme.font; font.pixelSize: 10
@@ -139,6 +142,7 @@ Rectangle {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: !headless
             text: qsTr("Scenarios")
             color: Theme.dim; font.family: Theme.font; font.pixelSize: 12

@@ -31,6 +31,7 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
         }
         Text {
+            textFormat: Text.PlainText
             id: label
             visible: text !== ""
             color: button.textColor

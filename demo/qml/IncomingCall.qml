@@ -34,16 +34,19 @@ Rectangle {
                 Avatar { anchors.centerIn: parent; size: 74; name: demo.incomingCaller; tone: demo.colourOf(demo.incomingCallerId) }
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("%1 is calling").arg(demo.incomingCaller)
                 color: Theme.text; font.family: Theme.font; font.pixelSize: 20; font.bold: true
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: overlay.meeting ? overlay.meeting.meetingName() + "  ·  " + demo.incomingPlace : ""
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 13
             }
             Text {
+                textFormat: Text.PlainText
                 // Who is in there already, from the meeting's own active list.
                 anchors.horizontalCenter: parent.horizontalCenter
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 12

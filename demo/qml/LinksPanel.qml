@@ -9,7 +9,7 @@ ColumnLayout {
     id: linksPanel
     spacing: 8
 
-    Text { text: qsTr("Your meeting links"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
+    Text { textFormat: Text.PlainText; text: qsTr("Your meeting links"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
     ListView {
         Layout.fillWidth: true
         Layout.preferredHeight: Math.min(contentHeight, 300)
@@ -29,9 +29,10 @@ ColumnLayout {
                 RowLayout {
                     spacing: 8
                     Icon { width: 18; height: 18; name: "link"; color: Theme.accent }
-                    Text { text: item ? item.name : ""; color: Theme.text; font.family: Theme.font; font.pixelSize: 13; font.bold: true; Layout.fillWidth: true; elide: Text.ElideRight }
+                    Text { textFormat: Text.PlainText; text: item ? item.name : ""; color: Theme.text; font.family: Theme.font; font.pixelSize: 13; font.bold: true; Layout.fillWidth: true; elide: Text.ElideRight }
                 }
                 Text {
+                    textFormat: Text.PlainText
                     // The password stays hidden; it travels with the link.
                     text: item ? qsTr("%1 · password ••••••").arg(demo.conversationTitle(item.dialogId)) : ""
                     color: Theme.dim; font.family: Theme.font; font.pixelSize: 11
@@ -61,7 +62,7 @@ ColumnLayout {
     }
 
     Rectangle { Layout.fillWidth: true; height: 1; color: Theme.line }
-    Text { text: qsTr("Shared with you"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
+    Text { textFormat: Text.PlainText; text: qsTr("Shared with you"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
     Rectangle {
         Layout.fillWidth: true
         height: offer.implicitHeight + 20
@@ -74,10 +75,12 @@ ColumnLayout {
             spacing: 6
             readonly property var item: demo.linkOffer
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("Ravi shared \"%1\"").arg(demo.receivedLinkName)
                 color: Theme.text; font.family: Theme.font; font.pixelSize: 13
             }
             Text {
+                textFormat: Text.PlainText
                 visible: offer.item !== null
                 text: {
                     if (!offer.item)

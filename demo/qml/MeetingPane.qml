@@ -34,8 +34,8 @@ Rectangle {
         visible: pane.meeting === null
         spacing: 10
         Icon { anchors.horizontalCenter: parent.horizontalCenter; width: 56; height: 56; name: "camera"; color: Theme.line }
-        Text { anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("No meeting open"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 18 }
-        Text { anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("Start one from a conversation, or wait for a call."); color: Theme.dim; font.family: Theme.font; font.pixelSize: 13 }
+        Text { textFormat: Text.PlainText; anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("No meeting open"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 18 }
+        Text { textFormat: Text.PlainText; anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("Start one from a conversation, or wait for a call."); color: Theme.dim; font.family: Theme.font; font.pixelSize: 13 }
     }
 
     ColumnLayout {
@@ -52,10 +52,12 @@ Rectangle {
                 Layout.fillWidth: true
                 spacing: 3
                 Text {
+                    textFormat: Text.PlainText
                     text: pane.meeting ? (pane.meeting.meetingId, pane.meeting.meetingName()) : ""
                     color: Theme.text; font.family: Theme.font; font.pixelSize: 22; font.bold: true
                 }
                 Text {
+                    textFormat: Text.PlainText
                     text: pane.meeting ? demo.conversationTitle(pane.meeting.dialogId) + "  ·  " + qsTr("host: %1").arg(demo.nameOf(pane.meeting.hostUid)) : ""
                     color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
                 }
@@ -68,14 +70,14 @@ Rectangle {
                     id: hostRow
                     anchors.centerIn: parent; spacing: 6
                     Icon { width: 16; height: 16; name: "star"; color: Theme.warn; anchors.verticalCenter: parent.verticalCenter }
-                    Text { text: qsTr("You are the host"); color: Theme.warn; font.family: Theme.font; font.pixelSize: 12; anchors.verticalCenter: parent.verticalCenter }
+                    Text { textFormat: Text.PlainText; text: qsTr("You are the host"); color: Theme.warn; font.family: Theme.font; font.pixelSize: 12; anchors.verticalCenter: parent.verticalCenter }
                 }
             }
             Rectangle {
                 visible: pane.inCall
                 height: 28; width: timeText.implicitWidth + 24; radius: 14
                 color: "#13301c"; border.color: Theme.ok
-                Text { id: timeText; anchors.centerIn: parent; text: pane.meeting ? pane.meeting.meetingTime : ""; color: Theme.ok; font.family: "DejaVu Sans Mono"; font.pixelSize: 13; font.bold: true }
+                Text { textFormat: Text.PlainText; id: timeText; anchors.centerIn: parent; text: pane.meeting ? pane.meeting.meetingTime : ""; color: Theme.ok; font.family: "DejaVu Sans Mono"; font.pixelSize: 13; font.bold: true }
             }
         }
 
@@ -91,6 +93,7 @@ Rectangle {
                 spacing: 8
                 Icon { width: 16; height: 16; name: "mic"; color: pane.meeting && pane.meeting.whoRSpeaking.length > 0 ? Theme.ok : Theme.dim; anchors.verticalCenter: parent.verticalCenter }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.verticalCenter: parent.verticalCenter
                     color: Theme.text; font.family: Theme.font; font.pixelSize: 13
                     text: pane.meeting && pane.meeting.whoRSpeaking.length > 0
@@ -99,6 +102,7 @@ Rectangle {
                 }
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.verticalCenter: parent.verticalCenter
                 anchors.right: parent.right; anchors.rightMargin: 12
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
@@ -196,11 +200,13 @@ Rectangle {
                     anchors.centerIn: parent
                     spacing: 14
                     Text {
+                        textFormat: Text.PlainText
                         anchors.horizontalCenter: parent.horizontalCenter
                         color: Theme.text; font.family: Theme.font; font.pixelSize: 20; font.bold: true
                         text: demo.ratingFor !== "" ? qsTr("You left the meeting") : qsTr("You are not in this call")
                     }
                     Text {
+                        textFormat: Text.PlainText
                         anchors.horizontalCenter: parent.horizontalCenter
                         color: Theme.dim; font.family: Theme.font; font.pixelSize: 13
                         text: pane.meeting ? qsTr("%n people are in the call", "", pane.cameraCount) : ""
@@ -209,7 +215,7 @@ Rectangle {
                         visible: demo.ratingFor !== ""
                         anchors.horizontalCenter: parent.horizontalCenter
                         spacing: 8
-                        Text { anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("How was the call?"); color: Theme.text; font.family: Theme.font; font.pixelSize: 14 }
+                        Text { textFormat: Text.PlainText; anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("How was the call?"); color: Theme.text; font.family: Theme.font; font.pixelSize: 14 }
                         Row {
                             id: stars
                             anchors.horizontalCenter: parent.horizontalCenter

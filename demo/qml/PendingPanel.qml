@@ -9,6 +9,7 @@ ColumnLayout {
     spacing: 8
 
     Text {
+        textFormat: Text.PlainText
         visible: !pending.meeting || pending.meeting.pendingAttendeeList.count === 0
         text: qsTr("Nobody is waiting to be let in.")
         color: Theme.dim; font.family: Theme.font; font.pixelSize: 12
@@ -35,8 +36,8 @@ ColumnLayout {
                     spacing: 10
                     Avatar { size: 34; name: contact ? contact.name : "?"; tone: demo.colourOf(contact ? contact.uid : -1) }
                     Column {
-                        Text { text: contact ? contact.name : qsTr("Someone"); color: Theme.text; font.family: Theme.font; font.pixelSize: 14; font.bold: true }
-                        Text { text: qsTr("asks to join through a meeting link"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 11 }
+                        Text { textFormat: Text.PlainText; text: contact ? contact.name : qsTr("Someone"); color: Theme.text; font.family: Theme.font; font.pixelSize: 14; font.bold: true }
+                        Text { textFormat: Text.PlainText; text: qsTr("asks to join through a meeting link"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 11 }
                     }
                 }
                 RowLayout {

@@ -55,7 +55,7 @@ Column {
             anchors.centerIn: parent
             spacing: 12
             Icon { width: 26; height: 26; name: card.icon; color: Theme.warn; anchors.verticalCenter: parent.verticalCenter }
-            Text { text: card.text; color: Theme.text; font.family: Theme.font; font.pixelSize: 14; anchors.verticalCenter: parent.verticalCenter }
+            Text { textFormat: Text.PlainText; text: card.text; color: Theme.text; font.family: Theme.font; font.pixelSize: 14; anchors.verticalCenter: parent.verticalCenter }
             Row { id: buttonRow; spacing: 6; anchors.verticalCenter: parent.verticalCenter }
         }
     }

@@ -32,6 +32,7 @@ Item {
         }
     }
     Text {
+        textFormat: Text.PlainText
         anchors.top: disc.bottom
         anchors.topMargin: 4
         anchors.horizontalCenter: parent.horizontalCenter

@@ -36,13 +36,13 @@ Rectangle {
                     Row {
                         anchors.centerIn: parent
                         spacing: 4
-                        Text { text: modelData.label; color: current ? Theme.text : Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
+                        Text { textFormat: Text.PlainText; text: modelData.label; color: current ? Theme.text : Theme.dim; font.family: Theme.font; font.pixelSize: 12 }
                         Rectangle {
                             visible: modelData.count > 0
                             width: 18; height: 16; radius: 8
                             color: modelData.key === "waiting" ? Theme.warn : Theme.line
                             anchors.verticalCenter: parent.verticalCenter
-                            Text { anchors.centerIn: parent; text: modelData.count; color: modelData.key === "waiting" ? "#1f1300" : Theme.text; font.family: Theme.font; font.pixelSize: 10; font.bold: true }
+                            Text { textFormat: Text.PlainText; anchors.centerIn: parent; text: modelData.count; color: modelData.key === "waiting" ? "#1f1300" : Theme.text; font.family: Theme.font; font.pixelSize: 10; font.bold: true }
                         }
                     }
                     MouseArea { anchors.fill: parent; onClicked: panel.tabPicked(modelData.key) }
@@ -57,6 +57,7 @@ Rectangle {
             Layout.fillHeight: true
             spacing: 8
             Text {
+                textFormat: Text.PlainText
                 visible: panel.meeting === null
                 text: qsTr("Open a meeting to see who is in it.")
                 color: Theme.dim; font.family: Theme.font; font.pixelSize: 12

@@ -20,8 +20,9 @@ ListView {
     delegate: Row {
         width: ListView.view.width
         spacing: 6
-        Text { width: 40; text: model.time; color: Theme.dim; font.family: "DejaVu Sans Mono"; font.pixelSize: 10; horizontalAlignment: Text.AlignRight }
+        Text { textFormat: Text.PlainText; width: 40; text: model.time; color: Theme.dim; font.family: "DejaVu Sans Mono"; font.pixelSize: 10; horizontalAlignment: Text.AlignRight }
         Text {
+            textFormat: Text.PlainText
             width: 62
             text: model.source
             elide: Text.ElideRight
@@ -29,6 +30,7 @@ ListView {
             font.family: Theme.font; font.pixelSize: 10
         }
         Text {
+            textFormat: Text.PlainText
             width: parent.width - 120
             wrapMode: Text.Wrap
             text: model.text

@@ -22,7 +22,7 @@ Column {
             anchors.horizontalCenter: parent.horizontalCenter
             width: label.implicitWidth + 32; height: 36; radius: 18
             color: "#ee1e293b"; border.color: Theme.line
-            Text { id: label; anchors.centerIn: parent; text: model.text; color: Theme.text; font.family: Theme.font; font.pixelSize: 13 }
+            Text { textFormat: Text.PlainText; id: label; anchors.centerIn: parent; text: model.text; color: Theme.text; font.family: Theme.font; font.pixelSize: 13 }
         }
     }
 }

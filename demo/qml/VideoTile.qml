@@ -109,14 +109,14 @@ Rectangle {
                 id: handRow
                 anchors.centerIn: parent; spacing: 4
                 Icon { width: 18; height: 18; name: "hand"; color: "#1f1300"; anchors.verticalCenter: parent.verticalCenter }
-                Text { visible: !tile.compact; text: qsTr("Hand raised"); color: "#1f1300"; font.family: Theme.font; font.pixelSize: 12; font.bold: true; anchors.verticalCenter: parent.verticalCenter }
+                Text { textFormat: Text.PlainText; visible: !tile.compact; text: qsTr("Hand raised"); color: "#1f1300"; font.family: Theme.font; font.pixelSize: 12; font.bold: true; anchors.verticalCenter: parent.verticalCenter }
             }
         }
         Rectangle {
             visible: tile.user !== null && tile.kind === MeetingDefines.VIDEO && tile.user.participationStatus === MeetingDefines.LISTENER && !tile.compact
             width: listenerText.implicitWidth + 14; height: 22; radius: 11
             color: "#33415580"; border.color: Theme.line
-            Text { id: listenerText; anchors.centerIn: parent; text: qsTr("Listener"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 11 }
+            Text { textFormat: Text.PlainText; id: listenerText; anchors.centerIn: parent; text: qsTr("Listener"); color: Theme.dim; font.family: Theme.font; font.pixelSize: 11 }
         }
         Rectangle {
             visible: tile.kind !== MeetingDefines.VIDEO
@@ -127,6 +127,7 @@ Rectangle {
                 anchors.centerIn: parent; spacing: 6
                 Icon { width: 16; height: 16; name: tile.kind === MeetingDefines.WHITEBOARD ? "board" : "screen"; color: Theme.text; anchors.verticalCenter: parent.verticalCenter }
                 Text {
+                    textFormat: Text.PlainText
                     anchors.verticalCenter: parent.verticalCenter
                     text: tile.kind === MeetingDefines.WHITEBOARD ? qsTr("%1's whiteboard").arg(tile.personName) : qsTr("%1's screen").arg(tile.personName)
                     color: Theme.text; font.family: Theme.font; font.pixelSize: 12
@@ -163,6 +164,7 @@ Rectangle {
                 color: mute === 0 ? (tile.speaking ? Theme.ok : "white") : Theme.danger
             }
             Text {
+                textFormat: Text.PlainText
                 anchors.verticalCenter: parent.verticalCenter
                 text: tile.personName + (tile.uid === demo.selfId ? qsTr(" (you)") : "")
                 color: "white"; font.family: Theme.font; font.pixelSize: tile.compact ? 11 : 13
@@ -173,6 +175,7 @@ Rectangle {
                 width: 14; height: 14; name: "star"; color: Theme.warn
             }
             Text {
+                textFormat: Text.PlainText
                 visible: tile.user !== null && tile.user.muteVoice === 3 && !tile.compact
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("muted by host"); color: "#fca5a5"; font.family: Theme.font; font.pixelSize: 11

@@ -1,6 +1,10 @@
 #include "directoryfixture.h"
+#include "meeting.pb.h"
+#include "meetinglinklist.h"
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
+#include <functional>
 
 using namespace directorytest;
 
@@ -26,6 +30,8 @@ private slots:
     void registry();
     void meetingBeFinished_data();
     void meetingBeFinished();
+    void pushesStopAtCaps_data();
+    void pushesStopAtCaps();
 };
 
 void TestMeetingManager::registry()
@@ -93,6 +99,61 @@ void TestMeetingManager::meetingBeFinished()
     f.take();
     f.manager->meetingBeFinished(finished);
     QCOMPARE(f.take(), outcome);
+}
+
+// Pushes n things, answers how many are listed.
+using Flood = std::function<int(MeetingManager &, int n)>;
+Q_DECLARE_METATYPE(Flood)
+
+namespace {
+QByteArray name(const char *prefix, int i)
+{
+    return prefix + QByteArray::number(i);
+}
+} // namespace
+
+void TestMeetingManager::pushesStopAtCaps_data()
+{
+    QTest::addColumn<Flood>("flood");
+    QTest::addColumn<int>("cap");
+    QTest::addRow("conversations") << Flood([](MeetingManager &m, int n) {
+        for (int i = 0; i < n; ++i) {
+            const QByteArray dialog = name("d", i);
+            m.updateMeeting(QString::fromLatin1(dialog),
+                            record("m", 1, {{100, 0, 3, 100}}, dialog.constData()),
+                            MeetingList::UPDATE_MEETING);
+        }
+        return int(m.account()->findChildren<MeetingList *>(Qt::FindDirectChildrenOnly).size());
+    }) << MeetingManager::kMaxMeetingLists;
+    QTest::addRow("meetings of a conversation") << Flood([](MeetingManager &m, int n) {
+        for (int i = 0; i < n; ++i)
+            m.updateMeeting(QStringLiteral("d1"),
+                            record(name("m", i).constData(), 1, {{100, 0, 3, 100}}),
+                            MeetingList::UPDATE_MEETING);
+        return m.meetingList(QStringLiteral("d1"), false)->count();
+    }) << MeetingList::kMaxMeetings;
+    QTest::addRow("links of a list answer") << Flood([](MeetingManager &m, int n) {
+        im::meeting::ListMeetingLinksResp resp;
+        for (int i = 0; i < n; ++i)
+            *resp.add_meeting_links() = link(name("l", i).constData(), name("d", i).constData());
+        m.meetingLinkList()->setMeetingLinks(resp);
+        return m.meetingLinkList()->rowCount();
+    }) << MeetingLinkList::kMaxLinks;
+    QTest::addRow("links one by one") << Flood([](MeetingManager &m, int n) {
+        for (int i = 0; i < n; ++i)
+            m.meetingLinkList()->setMeetingLink(
+                link(name("l", i).constData(), name("d", i).constData()));
+        return m.meetingLinkList()->rowCount();
+    }) << MeetingLinkList::kMaxLinks;
+}
+
+void TestMeetingManager::pushesStopAtCaps()
+{
+    QFETCH(Flood, flood);
+    QFETCH(int, cap);
+    Fixture f;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused|cut at")));
+    QCOMPARE(flood(*f.manager, cap + 1), cap);
 }
 
 QTEST_MAIN(TestMeetingManager)

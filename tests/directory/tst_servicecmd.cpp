@@ -132,6 +132,13 @@ void TestServiceCmd::commands_data()
                         "joinMeetingFinished(false,null,m1)");
     row<JoinMeetingReq>(MeetingServiceCmd::JoinMeeting, "join, no meeting", join, joinReq, 0, {},
                         "joinMeetingFinished(false,null,m1)");
+    JoinMeetingResp elsewhere;
+    elsewhere.set_media_server_url("wss://127.0.0.1:9/?token=t");
+    elsewhere.mutable_meeting()->set_id("m2");
+    elsewhere.mutable_meeting()->set_dialog_id("d1");
+    elsewhere.mutable_meeting()->add_attendees()->set_user_id(100);
+    row<JoinMeetingReq>(234, "join, answer for another meeting", join, joinReq, 0, bytes(elsewhere),
+                        "joinMeetingFinished(false,null,m1)");
     row<JoinMeetingReq>(
         MeetingServiceCmd::JoinMeeting, "media url failed",
         [](C &c) { c.joinMeeting(m1, QStringLiteral("n1"), false); }, joinReq, 9);

@@ -1,4 +1,5 @@
 #pragma once
+#include "roominfo.h"
 #include <QByteArray>
 #include <QList>
 #include <QLoggingCategory>
@@ -19,11 +20,11 @@ public:
             if (qstrcmp(category->categoryName(), "im.meeting") == 0)
                 category->setEnabled(QtDebugMsg, true);
         });
-        s_handler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context,
-                                              const QString &text) {
-            if (qstrcmp(context.category, "im.meeting") == 0)
-                s_current->lines << QString::number(type) + QLatin1Char(' ') + text;
-        });
+        s_handler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (qstrcmp(context.category, "im.meeting") == 0)
+                    s_current->lines << QString::number(type) + QLatin1Char(' ') + text;
+            });
     }
     ~MeetingLog()
     {
@@ -71,11 +72,20 @@ inline QList<QPair<const char *, QByteArray>> malformedRooms()
                                 "\"themselves_operation_video\":false,\"audio\":true,"
                                 "\"video\":true},\"permissions\":{\"whoCanShare\":\"host\"}";
     const QByteArray own = roomEntry(1001, "\"host\":true,\"mute\":{\"audio\":1,\"video\":1}");
-    const auto with = [&](const QByteArray &entry) { return roomText({own, entry}, settings); };
+    const auto with = [&](const QByteArray &entry) {
+        return roomText({own, entry}, settings);
+    };
     const auto changed = [&](const char *from, const char *to) {
         return with(roomEntry(5).replace(from, to));
     };
+    QList<QByteArray> crowd{own};
+    for (qint64 id = 2; id <= RoomInfo::kMaxAttendees + 1; ++id)
+        crowd << roomEntry(id);
+    QByteArray padded = roomText({own}, settings);
+    padded.append(RoomInfo::kMaxTextBytes + 1 - padded.size(), ' ');
     return {
+        {"more attendees than the cap", roomText(crowd, settings)},
+        {"text larger than the cap", padded},
         {"not JSON", roomText({own}, settings) + " x"},
         {"top level array", "[" + roomText({own}, settings) + "]"},
         {"invalid UTF-8", roomText({own}, settings + ",\"x\":\"\xff\"")},

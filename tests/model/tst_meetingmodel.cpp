@@ -78,6 +78,7 @@ private slots:
     void nothingPostedWithoutEngineOrKey();
     void stoppingThreadDeletesEngine_data();
     void stoppingThreadDeletesEngine();
+    void engineEndingItsThreadIsNoticed();
     void meetingTimer_data();
     void meetingTimer();
     void verifyKeyIsComputedOnce();
@@ -254,6 +255,33 @@ void MeetingModelTest::stoppingThreadDeletesEngine()
     QCOMPARE(destroying.count(), f ? 0 : 1);
     if (f)
         QVERIFY(!f->model->hasEngine() && !f->model->engineThread()->isRunning());
+}
+
+void MeetingModelTest::engineEndingItsThreadIsNoticed()
+{
+    // Run under the sanitizers: a post to the engine deleted with its thread fails here.
+    Fixture f;
+    f.model->setDevices({}, {}, {});
+    QPointer<Broadcaster> engine = Broadcaster::last();
+    engine->sync();
+    engine->emitFromOwnThread([](Broadcaster *) { QThread::currentThread()->quit(); });
+    // Ended, and the engine deleted, before the model's thread has heard of it.
+    QDeadlineTimer deadline(5000);
+    while (!f.model->engineThread()->isFinished() && !deadline.hasExpired())
+        QThread::msleep(1);
+    QVERIFY(f.model->engineThread()->isFinished());
+    f.model->setMirror(!f.model->mirror());
+    QCOMPARE(f.model->getMaxDecibel(), -1);
+    f.model->setDevice(QStringLiteral("mic"), MeetingDefines::DEVICE_AUDIO_IN);
+    QTRY_VERIFY(!f.model->hasEngine());
+    QCOMPARE(Broadcaster::aliveCount(), 0);
+
+    // A fresh engine serves again.
+    f.model->setDevices({}, {}, QStringLiteral("again"));
+    QVERIFY(f.model->hasEngine());
+    Broadcaster::last()->sync();
+    QCOMPARE(Broadcaster::calls(QStringLiteral("setAudioPlayoutDevice")).last().args,
+             QVariantList{QStringLiteral("again")});
 }
 
 void MeetingModelTest::meetingTimer_data()

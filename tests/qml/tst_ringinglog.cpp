@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
@@ -52,6 +53,7 @@ public:
 
     QStringList requestLines;
     int openConnections = 0;
+    bool redirect = false;
 
 private:
     void read(QSslSocket *socket)
@@ -60,7 +62,9 @@ private:
         while (m_buffer.contains("\r\n\r\n")) {
             requestLines << QString::fromLatin1(m_buffer.left(m_buffer.indexOf("\r\n")));
             m_buffer.remove(0, m_buffer.indexOf("\r\n\r\n") + 4);
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+            socket->write(redirect ? "HTTP/1.1 302 Found\r\nLocation: /followed\r\n"
+                                     "Content-Length: 0\r\n\r\n"
+                                   : "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
         }
     }
 
@@ -103,13 +107,18 @@ private slots:
     void reportWaitsForUrl_data()
     {
         QTest::addColumn<bool>("ringing");
-        QTest::addRow("ringing") << true;
-        QTest::addRow("silent") << false;
+        QTest::addColumn<bool>("redirect");
+        QTest::addRow("ringing") << true << false;
+        QTest::addRow("silent") << false << false;
+        QTest::addRow("redirect not followed") << true << true;
     }
     void reportWaitsForUrl()
     {
         QFETCH(bool, ringing);
+        QFETCH(bool, redirect);
         m_server.requestLines.clear();
+        m_server.redirect = redirect;
+        const auto restore = qScopeGuard([this] { m_server.redirect = false; });
         MeetingModel model(&m_account);
         model.reportRinging(ringing);
         testsupport::drainEvents();
@@ -135,6 +144,8 @@ private slots:
         QTest::addRow("no /?") << QStringLiteral("wss://127.0.0.1:1/token=secret");
         QTest::addRow("empty host") << QStringLiteral("wss:///?token=secret");
         QTest::addRow("fragment") << QStringLiteral("wss://h/?token=secret#x");
+        QTest::addRow("user info") << QStringLiteral("wss://u:p@127.0.0.1:1/?token=secret");
+        QTest::addRow("user only") << QStringLiteral("wss://u@127.0.0.1:1/?token=secret");
     }
     void unusableUrlIsRefused()
     {
@@ -190,6 +201,92 @@ private slots:
             QRegularExpression::escape(logDir() + namePart) +
             QStringLiteral("_[0-9]{4}(-[0-9]{2}){2}(_[0-9]{2})(-[0-9]{2}){2}\\.qt\\.txt"));
         QVERIFY2(expected.match(file).hasMatch(), qPrintable(file));
+    }
+
+    void scrubbedEngineText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("url query")
+            << QStringLiteral("connect wss://h:9/ws?roomId=1&token=abc failed")
+            << QStringLiteral("connect wss://h:9/ws?*** failed");
+        QTest::addRow("url fragment")
+            << QStringLiteral("https://h/p#k=1") << QStringLiteral("https://h/p?***");
+        QTest::addRow("user info")
+            << QStringLiteral("to https://bob:pw@h/x") << QStringLiteral("to https://***@h/x");
+        QTest::addRow("token pair")
+            << QStringLiteral("access_token=abc&x=1") << QStringLiteral("access_token=***&x=1");
+        QTest::addRow("json password") << QStringLiteral("{\"password\": \"s3cret\"}")
+                                       << QStringLiteral("{\"password\": \"***\"}");
+        QTest::addRow("key with colon")
+            << QStringLiteral("Key: 0a1b2c") << QStringLiteral("Key: ***");
+        QTest::addRow("bearer") << QStringLiteral("Authorization Bearer xyz.abc")
+                                << QStringLiteral("Authorization Bearer ***");
+        QTest::addRow("plain text kept") << QStringLiteral("keyboard layout at 12:30, ice restart")
+                                         << QStringLiteral("keyboard layout at 12:30, ice restart");
+    }
+    void scrubbedEngineText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(MeetingModel::scrubbed(text), expected);
+    }
+
+    void logUploadOnlyOverHttps_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("uploaded");
+        QTest::addRow("https") << QStringLiteral("https://upload.test/1") << true;
+        QTest::addRow("http") << QStringLiteral("http://upload.test/1") << false;
+        QTest::addRow("file") << QStringLiteral("file:///tmp/x") << false;
+        QTest::addRow("no scheme") << QStringLiteral("upload.test/1") << false;
+        QTest::addRow("user info") << QStringLiteral("https://u:p@upload.test/1") << false;
+    }
+    void logUploadOnlyOverHttps()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, uploaded);
+        FileDataMgr *files = m_account.fileManager()->fileDataMgr();
+        files->clear();
+        {
+            MeetingModel model(&m_account);
+            if (!uploaded)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     "meeting log upload address refused: not a plain HTTPS URL");
+            writeLog(model, QString(), url);
+            writeLog(model, QStringLiteral("line\n"), QString());
+        }
+        QCOMPARE(files->uploads().size(), 1);
+        QCOMPARE(files->uploads().first().second, uploaded ? url : QString());
+    }
+
+    void logIsScrubbedCappedAndOwn()
+    {
+        QVERIFY(QDir(m_dir.path() + QStringLiteral("/log")).removeRecursively());
+        MeetingInfo info;
+        info.meetingId = QStringLiteral("cap");
+        MeetingModel first(info, &m_account);
+        MeetingModel second(info, &m_account);
+        writeLog(first, QStringLiteral("dial wss://h/?token=T0K password=PW\n"), QString());
+        writeLog(second, QStringLiteral("other\n"), QString());
+        const QStringList names = QDir(logDir()).entryList({QStringLiteral("cap_*")});
+        QCOMPARE(names.size(), 2);
+
+        const QString chunk(1024 * 1024, QLatin1Char('x'));
+        QTest::ignoreMessage(QtWarningMsg, "meeting log full; later engine lines are dropped");
+        for (int i = 0; i < 25; ++i)
+            writeLog(first, chunk, QString());
+        QByteArray text;
+        for (const QString &name : names) {
+            QFile file(logDir() + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.size() <= MeetingModel::kMaxLogBytes + 100);
+            text += file.readAll();
+        }
+        QVERIFY(text.contains("dial wss://h/?*** password=***"));
+        QVERIFY(!text.contains("T0K") && !text.contains("PW"));
+        QVERIFY(text.contains("log full, later lines dropped"));
+        QVERIFY(text.contains("other"));
     }
 
     void logEntriesAndUpload()

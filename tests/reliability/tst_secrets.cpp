@@ -11,9 +11,12 @@
 #include "meetinglist.h"
 #include "meetingmanager.h"
 #include "meetingmodel.h"
+#include "settings.h"
 #include "testsupport.h"
 #include "whiteboard.pb.h"
+#include <QDirIterator>
 #include <QLoggingCategory>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using qtwebrtc::Broadcaster;
@@ -66,11 +69,25 @@ private slots:
         // The filter outranks QT_LOGGING_RULES, which the test environment sets.
         const auto previousFilter = QLoggingCategory::installFilter(&enableAll);
         const auto previousHandler = qInstallMessageHandler(&capture);
+        QTemporaryDir cache;
+        QVERIFY(cache.isValid());
+        AppDirManager::instance()->setCacheDataDir(cache.path());
         runScenario();
         qInstallMessageHandler(previousHandler);
         QLoggingCategory::installFilter(previousFilter);
 
         QVERIFY(!s_lines.isEmpty());
+        QVERIFY(!m_errorTexts.isEmpty());
+        s_lines << m_errorTexts;
+        QDirIterator logs(cache.path(), QDir::Files, QDirIterator::Subdirectories);
+        int logFiles = 0;
+        while (logs.hasNext()) {
+            QFile file(logs.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            s_lines << QString::fromUtf8(file.readAll());
+            ++logFiles;
+        }
+        QCOMPARE(logFiles, 1);
         const QStringList secrets = {QString::fromLatin1(kKey),
                                      QString::fromLatin1(kKey.toHex()),
                                      QString::fromLatin1(kKey.toBase64()),
@@ -85,6 +102,8 @@ private slots:
     }
 
 private:
+    QStringList m_errorTexts;
+
     void runScenario()
     {
         AccountBase account(100, 1);
@@ -111,6 +130,8 @@ private:
         QVERIFY(list);
         MeetingModel *model = list->getMeetingModel(QStringLiteral("m1"));
         QVERIFY(model);
+        connect(model, &MeetingModel::meetingError, this,
+                [this](int, const QString &text) { m_errorTexts << text; });
         model->reportRinging(true);
         model->joinMeeting();
         testsupport::drainEvents();
@@ -130,6 +151,11 @@ private:
                  {qtwebrtc::ERR_TOKEN_INVALID, qtwebrtc::ERR_SOCKET, qtwebrtc::ERR_UNKNOWN})
                 emit b->sigNotifyError(error, kServerUrl);
             emit b->sigWriteLog(QStringLiteral("engine line"), kServerUrl);
+            emit b->sigWriteLog(QStringLiteral("dialing ") + kServerUrl, QString());
+            emit b->sigWriteLog(QStringLiteral("auth {\"token\":\"") + kServerToken +
+                                    QStringLiteral("\",\"password\":\"") + kPassword +
+                                    QStringLiteral("\"}"),
+                                QString());
             emit b->sigNotifyCreateShare(200, QStringLiteral("wb"), qtwebrtc::SHARE_WHITEBOARD);
             auto *data = new im::whiteboard::TransferData;
             emit b->sigNotifyData(data);
