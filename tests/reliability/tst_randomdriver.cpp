@@ -27,34 +27,6 @@ const QList<qint64> kUsers = {kSelf, 200, 300, 400, 500};
 const QList<const char *> kStatuses = {"ACTIVE", "CALLING", "CONNECTING", "TIMEOUT",
                                        "REJECT", "BUSY",    "LEAVE"};
 
-// Remembers every live object ever created by a list, so that a row pointing to a destroyed
-// one is caught without touching it.
-class LiveObjects : public QObject
-{
-public:
-    void watch(QObject *list)
-    {
-        list->installEventFilter(this);
-        for (QObject *child : list->children())
-            m_seen[child] = child;
-    }
-    bool alive(QObject *o) const
-    {
-        const auto it = m_seen.find(o);
-        return it == m_seen.end() || !it->isNull();
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::ChildAdded)
-            m_seen[static_cast<QChildEvent *>(event)->child()] =
-                static_cast<QChildEvent *>(event)->child();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QHash<QObject *, QPointer<QObject>> m_seen;
-};
-
 class Driver
 {
 public:
@@ -91,7 +63,7 @@ public:
         else
             serverRecord();
         testsupport::drainEvents();
-        return check();
+        return m_invariants.check();
     }
 
 private:
@@ -121,21 +93,9 @@ private:
         if (!m_model)
             return;
         m_checkers.clear();
-        const QStringList names = {QStringLiteral("attendeeList"), QStringLiteral("active"),
-                                   QStringLiteral("calling"), QStringLiteral("pending"),
-                                   QStringLiteral("search")};
-        for (MeetingAttendeeList *l : lists()) {
-            l->setObjectName(names[lists().indexOf(l)]);
-            m_live.watch(l);
+        m_invariants.watch(m_model);
+        for (MeetingAttendeeList *l : m_invariants.lists())
             m_checkers.push_back(std::make_unique<testsupport::ModelChecker>(l));
-        }
-    }
-
-    QList<MeetingAttendeeList *> lists() const
-    {
-        return {m_model->attendeeList(), m_model->activeAttendeeList(),
-                m_model->callingAttendeeList(), m_model->pendingAttendeeList(),
-                m_model->searchModel()};
     }
 
     QByteArray roomInfo()
@@ -370,73 +330,6 @@ private:
         m_manager->updateMeeting(kDialog, meeting, QString(), pick(10) == 0);
     }
 
-    static QSet<QObject *> rowObjects(const MeetingAttendeeList *l, qint64 uid)
-    {
-        QSet<QObject *> out;
-        for (const MeetingAttendee &a : l->rows())
-            if (a.userId == uid)
-                out.insert(a.user);
-        return out;
-    }
-
-    QString check()
-    {
-        if (!m_model)
-            return {};
-        MeetingAttendeeList *master = m_model->attendeeList();
-        QSet<MeetingAttendeeUser *> masterUsers;
-        for (MeetingAttendeeList *l : lists()) {
-            if (l->count() != l->rowCount())
-                return QStringLiteral("count differs from rows");
-            QSet<qint64> videoUids;
-            for (const MeetingAttendee &a : l->rows()) {
-                MeetingAttendeeUser *u = a.user;
-                if (!u)
-                    continue;
-                if (!m_live.alive(u))
-                    return QStringLiteral("row %1 holds a destroyed live object").arg(a.userId);
-                if (l == master)
-                    masterUsers.insert(u);
-                if (u->type() == MeetingDefines::VIDEO) {
-                    videoUids.insert(a.userId);
-                    if (!l->existAttendee(a.userId))
-                        return QStringLiteral("list %1: row %2 not in its table")
-                            .arg(l->objectName())
-                            .arg(a.userId);
-                    // The search list may show one user twice, as attendee and as applicant.
-                    QObject *found = l->getAttendeeInfoByUid(a.userId, MeetingDefines::VIDEO);
-                    if (found != u &&
-                        !(l == m_model->searchModel() && rowObjects(l, a.userId).contains(found)))
-                        return QStringLiteral("list %1: row %2 found as another object")
-                            .arg(l->objectName())
-                            .arg(a.userId);
-                } else if (l->getShareByShareId(u->shareId()) != u) {
-                    return QStringLiteral("share %1 not found by its id").arg(u->shareId());
-                } else if (l != m_model->searchModel()) {
-                    const auto type = MeetingDefines::AttendeeType(u->type());
-                    const int row = l->getAttendeeIndex(a.userId, type);
-                    if (l->getAttendeeInfoByUid(a.userId, type) != u ||
-                        (l->existAttendee(a.userId) && (row < 0 || l->rows().at(row).user != u)))
-                        return QStringLiteral("list %1: share %2 not in its table")
-                            .arg(l->objectName(), u->shareId());
-                }
-            }
-            if (l->actualCount() != videoUids.size())
-                return QStringLiteral("actualCount %1 but %2 attendees")
-                    .arg(l->actualCount())
-                    .arg(videoUids.size());
-        }
-        for (MeetingAttendeeList *derived :
-             {m_model->activeAttendeeList(), m_model->callingAttendeeList()}) {
-            for (const MeetingAttendee &a : derived->rows())
-                if (a.user && !masterUsers.contains(a.user))
-                    return QStringLiteral("derived row %1 not in the attendee list").arg(a.userId);
-        }
-        if (m_model->webSocketConnected() && m_model->state() != MeetingDefines::CONNECTED)
-            return QStringLiteral("connected socket in state %1").arg(m_model->state());
-        return {};
-    }
-
     QRandomGenerator m_rng;
     std::unique_ptr<AccountBase> m_account;
     MeetingManager *m_manager = nullptr;
@@ -444,7 +337,7 @@ private:
     QString m_meetingId;
     qint64 m_version = 0;
     int m_meetings = 0;
-    LiveObjects m_live;
+    testsupport::ListInvariants m_invariants;
     std::vector<std::unique_ptr<testsupport::ModelChecker>> m_checkers;
 };
 

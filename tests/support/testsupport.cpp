@@ -1,6 +1,11 @@
 #include "testsupport.h"
+#include "meetingattendeelist.h"
+#include "meetingattendeeuser.h"
+#include "meetingmodel.h"
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSet>
 
 namespace testsupport {
 
@@ -11,8 +16,7 @@ QVariant UserRoleProxy::data(const QModelIndex &index, int role) const
     return QIdentityProxyModel::data(index, role);
 }
 
-ModelChecker::ModelChecker(QAbstractItemModel *model)
-    : m_proxy(std::make_unique<UserRoleProxy>())
+ModelChecker::ModelChecker(QAbstractItemModel *model) : m_proxy(std::make_unique<UserRoleProxy>())
 {
     m_proxy->setSourceModel(model);
     m_tester = std::make_unique<QAbstractItemModelTester>(
@@ -20,6 +24,121 @@ ModelChecker::ModelChecker(QAbstractItemModel *model)
 }
 
 ModelChecker::~ModelChecker() = default;
+
+void ListInvariants::watch(MeetingModel *model)
+{
+    m_model = model;
+    const QStringList names = {QStringLiteral("attendeeList"), QStringLiteral("active"),
+                               QStringLiteral("calling"), QStringLiteral("pending"),
+                               QStringLiteral("search")};
+    const QList<MeetingAttendeeList *> all = lists();
+    for (int i = 0; i < all.size(); ++i) {
+        all[i]->setObjectName(names[i]);
+        all[i]->installEventFilter(this);
+        for (QObject *child : all[i]->children())
+            m_seen[child] = child;
+    }
+}
+
+QList<MeetingAttendeeList *> ListInvariants::lists() const
+{
+    if (!m_model)
+        return {};
+    return {m_model->attendeeList(), m_model->activeAttendeeList(), m_model->callingAttendeeList(),
+            m_model->pendingAttendeeList(), m_model->searchModel()};
+}
+
+bool ListInvariants::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ChildAdded) {
+        QObject *child = static_cast<QChildEvent *>(event)->child();
+        m_seen[child] = child;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool ListInvariants::alive(QObject *o) const
+{
+    const auto it = m_seen.find(o);
+    return it == m_seen.end() || !it->isNull();
+}
+
+namespace {
+QSet<QObject *> rowObjects(const MeetingAttendeeList *l, qint64 uid)
+{
+    QSet<QObject *> out;
+    for (const MeetingAttendee &a : l->rows())
+        if (a.userId == uid)
+            out.insert(a.user);
+    return out;
+}
+} // namespace
+
+QString ListInvariants::checkList(MeetingAttendeeList *l) const
+{
+    if (l->count() != l->rowCount())
+        return QStringLiteral("count differs from rows");
+    QSet<qint64> videoUids;
+    for (const MeetingAttendee &a : l->rows()) {
+        MeetingAttendeeUser *u = a.user;
+        if (!u)
+            continue;
+        if (!alive(u))
+            return QStringLiteral("row %1 holds a destroyed live object").arg(a.userId);
+        if (u->type() != MeetingDefines::VIDEO) {
+            if (l->getShareByShareId(u->shareId()) != u)
+                return QStringLiteral("share %1 not found by its id").arg(u->shareId());
+            if (l == m_model->searchModel())
+                continue;
+            const auto type = MeetingDefines::AttendeeType(u->type());
+            const int row = l->getAttendeeIndex(a.userId, type);
+            if (l->getAttendeeInfoByUid(a.userId, type) != u ||
+                (l->existAttendee(a.userId) && (row < 0 || l->rows().at(row).user != u)))
+                return QStringLiteral("list %1: share %2 not in its table")
+                    .arg(l->objectName(), u->shareId());
+            continue;
+        }
+        videoUids.insert(a.userId);
+        if (!l->existAttendee(a.userId))
+            return QStringLiteral("list %1: row %2 not in its table")
+                .arg(l->objectName())
+                .arg(a.userId);
+        // The search list may show one user twice, as attendee and as applicant.
+        QObject *found = l->getAttendeeInfoByUid(a.userId, MeetingDefines::VIDEO);
+        if (found != u && !(l == m_model->searchModel() && rowObjects(l, a.userId).contains(found)))
+            return QStringLiteral("list %1: row %2 found as another object")
+                .arg(l->objectName())
+                .arg(a.userId);
+    }
+    if (l->actualCount() != videoUids.size())
+        return QStringLiteral("actualCount %1 but %2 attendees")
+            .arg(l->actualCount())
+            .arg(videoUids.size());
+    return {};
+}
+
+QString ListInvariants::check() const
+{
+    if (!m_model)
+        return {};
+    for (MeetingAttendeeList *l : lists()) {
+        const QString broken = checkList(l);
+        if (!broken.isEmpty())
+            return broken;
+    }
+    QSet<MeetingAttendeeUser *> masterUsers;
+    for (const MeetingAttendee &a : m_model->attendeeList()->rows())
+        masterUsers.insert(a.user);
+    for (MeetingAttendeeList *derived :
+         {m_model->activeAttendeeList(), m_model->callingAttendeeList()}) {
+        for (const MeetingAttendee &a : derived->rows())
+            if (a.user && !masterUsers.contains(a.user))
+                return QStringLiteral("derived row %1 not in the attendee list").arg(a.userId);
+    }
+    if (m_model->webSocketConnected() && m_model->state() != MeetingDefines::CONNECTED)
+        return QStringLiteral("connected socket in state %1").arg(m_model->state());
+    return {};
+}
 
 void drainEvents()
 {

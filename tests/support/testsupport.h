@@ -1,11 +1,15 @@
 #pragma once
 #include <QAbstractItemModelTester>
+#include <QHash>
 #include <QIdentityProxyModel>
 #include <QList>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QVariantList>
 #include <memory>
 
+class MeetingAttendeeList;
+class MeetingModel;
 class QAbstractItemModel;
 
 namespace testsupport {
@@ -30,6 +34,27 @@ public:
 private:
     std::unique_ptr<UserRoleProxy> m_proxy;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
+};
+
+// What must hold between a meeting model's lists after any step. Remembers every live object
+// the lists ever created, so that a row pointing to a destroyed one is caught without touching
+// it; one instance can follow several models in turn.
+class ListInvariants : public QObject
+{
+public:
+    // Names the model's lists (for the messages) and starts following them.
+    void watch(MeetingModel *model);
+    // Empty when the invariants hold, otherwise what broke.
+    QString check() const;
+    QList<MeetingAttendeeList *> lists() const;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool alive(QObject *o) const;
+    QString checkList(MeetingAttendeeList *list) const;
+
+    QPointer<MeetingModel> m_model;
+    QHash<QObject *, QPointer<QObject>> m_seen;
 };
 
 // Delivers everything queued for the main thread (engine signals, server answers).

@@ -1,0 +1,35 @@
+#pragma once
+#include "testsupport.h"
+#include <memory>
+#include <vector>
+
+class AccountBase;
+class MeetingModel;
+
+namespace fuzz {
+
+// One meeting model with a running engine and checked lists for the whole fuzzing process:
+// a model and an engine thread per input would hold a run to a few hundred inputs a second.
+class RoomFixture
+{
+public:
+    static constexpr qint64 kSelf = 100;
+
+    explicit RoomFixture(AccountBase *account);
+    ~RoomFixture();
+    MeetingModel *model() const { return m_model.get(); }
+    // Back to a running engine and the own row only, whatever the last input left behind.
+    void reset();
+    // Fails the run when the lists disagree.
+    void check(const char *step) const;
+
+private:
+    std::unique_ptr<MeetingModel> m_model;
+    testsupport::ListInvariants m_invariants;
+    std::vector<std::unique_ptr<testsupport::ModelChecker>> m_checkers;
+};
+
+// The process's fixture, built on first use.
+RoomFixture &room();
+
+} // namespace fuzz
