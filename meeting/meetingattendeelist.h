@@ -6,8 +6,8 @@
 
 class AccountBase;
 
-// The attendees of one meeting in display order. Several lists may hold the same live
-// objects; a list deletes only those it created, and only when a caller asks it to.
+/// The attendees of one meeting in display order. Several lists may hold the same live
+/// objects; a list deletes only those it created, and only when a caller asks it to.
 class MEETING_EXPORT MeetingAttendeeList : public QAbstractListModel
 {
     Q_OBJECT

@@ -9,9 +9,9 @@ class ContactBase;
 class MeetingAttendeeList;
 class VideoSink;
 
-// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
-// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
-// through setMute / setPlayoutVolume.
+/// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
+/// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
+/// through setMute / setPlayoutVolume.
 class MEETING_EXPORT MeetingAttendeeUser : public QObject
 {
     Q_OBJECT
@@ -136,7 +136,7 @@ private:
     double m_averageDecibel = 0;
 };
 
-// The live object of a whiteboard share; adds the permission to draw.
+/// The live object of a whiteboard share; adds the permission to draw.
 class MEETING_EXPORT MeetingAttendeeWhiteBoard : public MeetingAttendeeUser
 {
     Q_OBJECT

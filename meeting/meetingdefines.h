@@ -97,7 +97,7 @@ enum RingingStatus { CALLING = 0, RINGING = 1, SILENT = 2 };
 Q_ENUM_NS(RingingStatus)
 } // namespace MeetingDefines
 
-// One attendee of a meeting. `user` points to the live object without owning it.
+/// One attendee of a meeting. `user` points to the live object without owning it.
 struct MEETING_EXPORT MeetingAttendee
 {
     MeetingAttendee() = default;
@@ -131,7 +131,7 @@ struct MEETING_EXPORT MeetingAttendee
     int role = 0;
 };
 
-// One meeting as the directory knows it.
+/// One meeting as the directory knows it.
 struct MEETING_EXPORT MeetingInfo
 {
     // Merges a newer record. Records can arrive out of order, so the version decides what is

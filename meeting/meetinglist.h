@@ -9,7 +9,7 @@ namespace im {
 class Meeting;
 }
 
-// The meetings of one conversation; each row is a meeting model the list owns.
+/// The meetings of one conversation; each row is a meeting model the list owns.
 class MEETING_EXPORT MeetingList : public QAbstractListModel
 {
     Q_OBJECT

@@ -30,8 +30,11 @@ class Broadcaster;
 struct RoomAttendee;
 struct RoomInfo;
 
-// One group meeting or private call. Drives the media engine on a thread of its own: every
-// request is posted, every report arrives queued on the model's thread.
+/// One group meeting or private call. Drives the media engine on a thread of its own: every
+/// request is posted, every report arrives queued on the model's thread.
+///
+/// Owned by its `MeetingList`; main thread only. The call starts with `setDevices` (engine)
+/// then `createCall` (call); `leave` ends it. `state` is a `MeetingDefines::MeetingStatus`.
 class MEETING_EXPORT MeetingModel : public MeetingModelBase
 {
     Q_OBJECT
@@ -115,7 +118,11 @@ public:
     bool hasEngine() const { return m_broadcaster != nullptr; }
 
 public slots:
+    /// Hands the meeting key and the call to the engine that `setDevices` started. Without an
+    /// engine or a key it does nothing but log (and, without an engine, warns once).
     void createCall(bool muteVideo, bool muteVoice, bool isSpeaker = true);
+    /// Starts the engine thread and the engine when not running, then chooses the devices by
+    /// name (empty: the system default). Must come before `createCall`.
     void setDevices(QString videoDevice, QString audioInDevice, QString audioOutDevice);
     int setDevice(QString deviceUid, int type);
     void setMuteAll(bool mute, bool themselvesOperation, int type);
@@ -124,8 +131,12 @@ public slots:
     void inviteUser(QVariantList userIds);
     void rejectMeeting(int reason);
     void cancelCall();
+    /// Asks the server to join; false while another join is under way. The outcome reaches
+    /// the host through `AccountManager::joinMeetingFinished`.
     bool joinMeeting();
     void kicked(qlonglong uid);
+    /// Leaves the call; `dismiss` ends it for everyone (host only). The engine's report of the
+    /// own leave stops the engine and sets `state` back to `NOTCREATE`.
     void leave(bool dismiss);
     void transfer(qlonglong uid);
     void search(QString name);
@@ -133,6 +144,8 @@ public slots:
     MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
     QByteArray verifyKey();
     void setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid);
+    /// The engine's loudest input level; blocks the calling thread until the engine answers,
+    /// -1 without an engine.
     int getMaxDecibel();
     QString meetingName() const { return m_info.meetingName; }
     void setState(int state);
@@ -170,6 +183,8 @@ signals:
     void meetingTimeChanged(QString meetingTime);
     void canUnmuteAudioChanged(bool canUnmuteAudio);
     void isHostChanged(bool isHost);
+    /// A media failure: `mediaServerError` is a `MeetingDefines::MediaServerError`, `errorStr`
+    /// a translated text (or the engine's own text for socket and unknown errors).
     void meetingError(int mediaServerError, QString errorStr);
     void stateChanged(int state);
     void whoRSpeakingChanged(QStringList whoRSpeaking);
@@ -328,6 +343,7 @@ private:
 
     MeetingInfo m_info;
     qtwebrtc::Broadcaster *m_broadcaster = nullptr;
+    bool m_warnedNoEngine = false;
     QString m_meetingTime{QStringLiteral("00:00:00")};
     int m_meetingTimerId = 0;
     int m_elapsedSeconds = 0;

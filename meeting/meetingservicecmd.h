@@ -15,7 +15,7 @@ class MeetingInviteReq;
 }
 } // namespace im
 
-// Turns meeting operations into server commands sent through the account's request channel.
+/// Turns meeting operations into server commands sent through the account's request channel.
 class MEETING_EXPORT MeetingServiceCmd
 {
 public:

@@ -7,8 +7,8 @@
 
 class QVideoSink;
 
-// Fans one decoded stream out to every QML video output that shows it; frames are shared,
-// never copied.
+/// Fans one decoded stream out to every QML video output that shows it; frames are shared,
+/// never copied.
 class MEETING_EXPORT VideoSink : public QObject
 {
     Q_OBJECT
