@@ -3,9 +3,7 @@
 #include <accountbase.h>
 #include <accountmanager.h>
 #include <meetingdefines.h>
-#include <meetinglist.h>
 #include <meetingmanager.h>
-#include <meetingmodel.h>
 
 Session::Session(AccountBase *account, QObject *parent) : QObject(parent), m_account(account)
 {

@@ -2,11 +2,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <meetinglist.h>
+#include <meetingmodel.h>
 
 class AccountBase;
-class MeetingList;
 class MeetingManager;
-class MeetingModel;
 
 // The host's side of the meeting module for one signed-in account, in the order a client
 // drives it: construct the manager, feed meeting records, hand a conversation's list to QML,

@@ -1,5 +1,5 @@
 # cmake -DSTEP=install -DBUILD_DIR=... -DPREFIX=... -P run_consumer.cmake
-# cmake -DSTEP=cmake|pkgconfig -DPREFIX=... -DSOURCE=... -DWORK_DIR=... -P run_consumer.cmake
+# cmake -DSTEP=cmake|pkgconfig -DPREFIX=... -DSOURCE=... -DWORK_DIR=... [-DARGS=...] -P run_consumer.cmake
 #
 # A client must load from the installed tree alone, so no step sees a library path.
 unset(ENV{LD_LIBRARY_PATH})
@@ -43,4 +43,6 @@ endif()
 if(NOT program)
     message(FATAL_ERROR "no client was built in ${WORK_DIR}")
 endif()
-run(${program})
+separate_arguments(ARGS UNIX_COMMAND "${ARGS}")
+# Every client stops by itself; the bound only turns a hang into a failure with its output.
+run(${program} ${ARGS} TIMEOUT 120)
