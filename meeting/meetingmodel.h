@@ -97,20 +97,30 @@ public:
     int speakerCapacity() const { return m_info.speakerCapacity; }
     void setSpeakerCapacity(int capacity);
     bool webSocketConnected() const { return m_webSocketConnected; }
+    /// Time in the call as "hh:mm:ss", counted each second from the moment the engine's room
+    /// information for the own user was applied.
     QString meetingTime() const { return m_meetingTime; }
     bool canUnmuteAudio() const { return m_canUnmuteAudio; }
     bool canUnmuteVideo() const { return m_canUnmuteVideo; }
+    /// True when this user hosts the meeting.
     bool isHost() const { return m_isHost; }
+    /// Display names of the people heard now, longest speaking first.
     QStringList whoRSpeaking() const { return m_whoRSpeaking; }
+    /// Every attendee and share of the meeting (the master list); owned by the model.
     MeetingAttendeeList *attendeeList() const { return m_attendeeList; }
+    /// People waiting to be admitted; owned by the model.
     MeetingAttendeeList *pendingAttendeeList() const { return m_pendingAttendeeList; }
+    /// Invited people not (yet) in the call; refreshed from `attendeeList`.
     MeetingAttendeeList *callingAttendeeList() const { return m_callingAttendeeList; }
+    /// The host's user id; 0 before the engine names one.
     qlonglong hostUid() const { return m_hostUid; }
     bool canMultiShare() const { return m_canMultiShare; }
     bool mirror() const { return m_mirror; }
     bool shareDesktopVoice() const { return m_shareDesktopVoice; }
     bool isShared() const { return m_isShared; }
     bool canSpeakingPrivileges() const { return m_canSpeakingPrivileges; }
+    /// The own user id in this meeting: the conversation's own-user id in a group conversation,
+    /// else the account id.
     qlonglong userId() const { return m_userId; }
     int ringingStatus() const { return m_ringingStatus; }
     // The engine thread; exposed so tests can watch its life.
@@ -139,8 +149,12 @@ public slots:
     /// own leave stops the engine and sets `state` back to `NOTCREATE`.
     void leave(bool dismiss);
     void transfer(qlonglong uid);
+    /// Fills `searchModel` with the attendees and applicants that match `name`.
     void search(QString name);
+    /// The results of the latest `search`.
     MeetingAttendeeList *searchModel() const { return m_searchModel; }
+    /// The tiles of the call: attendees in it and their shares, in display order; refreshed from
+    /// `attendeeList`.
     MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
     QByteArray verifyKey();
     void setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid);
@@ -186,6 +200,7 @@ signals:
     /// A media failure: `mediaServerError` is a `MeetingDefines::MediaServerError`, `errorStr`
     /// a translated text (or the engine's own text for socket and unknown errors).
     void meetingError(int mediaServerError, QString errorStr);
+    /// `state` changed; a `MeetingDefines::MeetingStatus`.
     void stateChanged(int state);
     void whoRSpeakingChanged(QStringList whoRSpeaking);
     void kickedOut(qlonglong uid, int oldIndex);
@@ -194,6 +209,7 @@ signals:
     void requestOpenDev(int type, bool hostRquest);
     void canUnmuteVideoChanged(bool canUnmuteVideo);
     void isPrivateCallChanged(bool isPrivateCall);
+    /// The model is being destroyed: QML must drop it now.
     void startDestroy();
     void mirrorChanged(bool mirror);
     void nonceChanged(QString nonce);
