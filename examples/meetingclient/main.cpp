@@ -34,7 +34,8 @@ bool callOnScreen(const QStringList &labels)
            labels.filter(QStringLiteral("speaking")).size() == 1;
 }
 
-// Waits for `done`, checking every 50 ms for at most 10 s; calls `then` or exits with 1.
+// Waits for `done`, checking every 50 ms for at most 30 s (a loaded machine is slow to start
+// QML); calls `then` or exits with 1.
 void waitFor(std::function<bool()> done, std::function<void()> then, const char *what)
 {
     auto *timer = new QTimer(qApp);
@@ -43,7 +44,7 @@ void waitFor(std::function<bool()> done, std::function<void()> then, const char 
         if (done()) {
             timer->deleteLater();
             then();
-        } else if (++*tries > 200) {
+        } else if (++*tries > 600) {
             std::fprintf(stderr, "client: timed out waiting for %s\n", what);
             QCoreApplication::exit(1);
         }
