@@ -5,6 +5,10 @@ include(CMakePackageConfigHelpers)
 foreach(lib improto imhost qtwebrtc)
     set_target_properties(${lib} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 endforeach()
+# The module loads the engine and host libraries from its own directory, whatever the prefix.
+foreach(lib meeting improto imhost qtwebrtc)
+    set_target_properties(${lib} PROPERTIES INSTALL_RPATH "$ORIGIN")
+endforeach()
 
 install(TARGETS meeting imhost qtwebrtc improto
     EXPORT ImMeetingTargets
@@ -22,5 +26,12 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/ImMeetingConfigVersion.cm
 install(FILES ${PROJECT_BINARY_DIR}/ImMeetingConfig.cmake
     ${PROJECT_BINARY_DIR}/ImMeetingConfigVersion.cmake DESTINATION ${MEETING_CMAKE_DIR})
 
-configure_file(${PROJECT_SOURCE_DIR}/cmake/immeeting.pc.in ${PROJECT_BINARY_DIR}/immeeting.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/immeeting.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# The prefix is only known at install time (`cmake --install --prefix`), so the pkg-config file
+# is written then; everything else is filled in now.
+set(PC_PREFIX "@PC_PREFIX@")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/immeeting.pc.in ${PROJECT_BINARY_DIR}/immeeting.pc.in @ONLY)
+install(CODE "
+    set(PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    configure_file(\"${PROJECT_BINARY_DIR}/immeeting.pc.in\" \"${PROJECT_BINARY_DIR}/pc/immeeting.pc\" @ONLY)
+")
+install(FILES ${PROJECT_BINARY_DIR}/pc/immeeting.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -7,8 +7,8 @@
 
 class AccountBase;
 
-// The attendees of one meeting in display order. Several lists may hold the same live
-// objects; a list deletes only those it created, and only when a caller asks it to.
+/// The attendees of one meeting in display order. Several lists may hold the same live
+/// objects; a list deletes only those it created, and only when a caller asks it to.
 class MEETING_EXPORT MeetingAttendeeList : public QAbstractListModel
 {
     Q_OBJECT
@@ -20,6 +20,10 @@ class MEETING_EXPORT MeetingAttendeeList : public QAbstractListModel
     Q_PROPERTY(int maxCountHistory READ maxCountHistory NOTIFY maxCountHistoryChanged)
     Q_PROPERTY(int speakerCount READ speakerCount NOTIFY speakerCountChanged)
 public:
+    /// Roles, as QML names them: 257 `user` (the row's `MeetingAttendeeUser`, null once another
+    /// list deleted it), 258 `inviter` (the inviter's contact), 259 `status` (a
+    /// `MeetingDefines::AttendeeStatus`), 260 `itemModel` (the whole row as a map). Any other role
+    /// also answers the row map.
     enum DataRole { USER_ROLE = Qt::UserRole + 1, INVITER_ROLE, STATUS_ROLE, ITEM_MODEL, ROLE_MAX };
     Q_ENUM(DataRole)
 
@@ -32,9 +36,13 @@ public:
     QString dialogId() const { return m_dialogId; }
     void setDialogId(const QString &dialogId) { m_dialogId = dialogId; }
 
+    /// Rows, share tiles included.
     int count() const { return int(m_rows.size()); }
+    /// People in the list: camera rows only, without share tiles.
     int actualCount() const { return int(m_video.size()); }
+    /// The most people this list has held at once.
     int maxCountHistory() const { return m_maxCountHistory; }
+    /// Camera rows whose attendee is a speaker (refreshed when the whole set is applied).
     int speakerCount() const { return m_speakerCount; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -81,10 +89,13 @@ public:
     void setVideoSink(bool all, qint64 uid);
 
 public slots:
+    /// The live object of row `index`; null out of range.
     QObject *getAttendeeInfoByIndex(int index) const;
+    /// The live object of the user's row of the given kind; null when none.
     QObject *getAttendeeInfoByUid(qlonglong uid,
                                   MeetingDefines::AttendeeType type = MeetingDefines::VIDEO) const;
     QObject *attendeeSelfInviter() const;
+    /// The live object of the share tile `shareId`; null when none.
     QObject *getShareByShareId(const QString &shareId) const;
     bool speakersFull(int maxSpeakerCount) const;
     int getSpeakerCount() const;
@@ -94,7 +105,10 @@ public slots:
 signals:
     void startDestroy();
     void countChanged(int count);
+    /// The row of `uid` at `oldIndex` (a `MeetingDefines::AttendeeType`) is about to go because the
+    /// attendee was removed; emitted while the row still stands.
     void kickedOut(qlonglong uid, int oldIndex, int type);
+    /// A row moved for display order.
     void moved(int oldIndex, int newIndex);
     void actualCountChanged(int actualCount);
     void maxCountHistoryChanged(int maxCountHistory);

@@ -9,9 +9,9 @@ class ContactBase;
 class MeetingAttendeeList;
 class VideoSink;
 
-// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
-// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
-// through setMute / setPlayoutVolume.
+/// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
+/// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
+/// through setMute / setPlayoutVolume.
 class MEETING_EXPORT MeetingAttendeeUser : public QObject
 {
     Q_OBJECT
@@ -39,26 +39,49 @@ public:
     MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent);
     ~MeetingAttendeeUser() override;
 
+    /// This client stopped receiving this attendee's video (a local choice; the attendee is not
+    /// told).
     bool muteVideoLocal() const { return m_muteVideoLocal; }
+    /// This client stopped playing this attendee's voice (a local choice).
     bool muteVoiceLocal() const { return m_muteVoiceLocal; }
+    /// The attendee's camera or share video: 0 open, 1 muted, 3 muted by the host's mute-all. A QML
+    /// write is a request to the engine; the confirmed value comes back later.
     int muteVideo() const { return m_muteVideo; }
+    /// The attendee's microphone (or share audio): 0 open, 1 muted, 3 muted by the host's mute-all.
+    /// A QML write is a request, as for `muteVideo`.
     int muteVoice() const { return m_muteVoice; }
+    /// The engine's network quality score for this attendee (3 until the engine reports one).
     int networkScore() const { return m_networkScore; }
+    /// The attendee's contact record (name, second name); null when the host has none.
     ContactBase *userInfo() const { return m_userInfo.data(); }
     QSharedPointer<ContactBase> sharedUserInfo() const { return m_userInfo; }
+    /// True while the engine hears this attendee above the speaking level.
     bool isSpeaking() const { return m_isSpeaking; }
+    /// The sink that fans the attendee's video frames out to QML outputs; owned by this object,
+    /// never null, never replaced.
     VideoSink *videoSink() const { return m_videoSink; }
+    /// Attendance, a `MeetingDefines::AttendeeStatus`.
     int state() const { return m_state; }
+    /// The latest peak audio level the engine reported.
     double decibel() const { return m_decibel; }
+    /// The tile kind, a `MeetingDefines::AttendeeType`: camera, whiteboard share or screen share.
     int type() const { return m_type; }
+    /// Playback volume of this attendee (5.0 by default; 0 silences). A QML write is a request to
+    /// the engine.
     double volume() const { return m_volume; }
     bool videoDevStatusLast() const { return m_videoDevStatusLast; }
     bool voiceDevStatusLast() const { return m_voiceDevStatusLast; }
+    /// The attendee's user id.
     qint64 getUserId() const { return m_userId; }
+    /// The id of the share this tile shows; empty for camera tiles.
     QString shareId() const { return m_shareId; }
+    /// A `MeetingDefines::ParticipationStatus`: speaker, raised hand, invited to speak, listener.
     int participationStatus() const { return m_participationStatus; }
+    /// The engine's role text, "speaker" or "listener".
     QString role() const { return m_role; }
+    /// A series of audio levels for a level meter, as the engine reported them.
     const QVariantList &decibels() const { return m_decibels; }
+    /// The latest average audio level the engine reported.
     double averageDecibel() const { return m_averageDecibel; }
 
     // Confirmed values. operatorType 1: this client's local flag; 0: the attendee's own mute.
@@ -136,7 +159,7 @@ private:
     double m_averageDecibel = 0;
 };
 
-// The live object of a whiteboard share; adds the permission to draw.
+/// The live object of a whiteboard share; adds the permission to draw.
 class MEETING_EXPORT MeetingAttendeeWhiteBoard : public MeetingAttendeeUser
 {
     Q_OBJECT

@@ -13,14 +13,20 @@ class ContactBase;
 class MeetingAttendeeUser;
 
 // The "im.meeting" category (Q_DECLARE_LOGGING_CATEGORY written out, for the export).
+/// The logging category "im.meeting": call set-up, engine errors and rejected input. Every level is
+/// on by default; secrets are never written to it.
 MEETING_EXPORT const QLoggingCategory &lcMeeting();
 
+/// The module's enumerations, readable from QML as `MeetingDefines.NAME` after
+/// `MeetingManager::registerMetaType`.
 namespace MeetingDefines {
 Q_NAMESPACE_EXPORT(MEETING_EXPORT)
 
+/// The device kind of `MeetingModel::setDevice`.
 enum DeviceType { DEVICE_AUDIO_IN = 0, DEVICE_AUDIO_OUT = 1, DEVICE_VIDEO_IN = 2 };
 Q_ENUM_NS(DeviceType)
 
+/// An attendee's attendance. RECONNECT, DISCONNECT and CONNECTING count as ACTIVE for the lists.
 enum AttendeeStatus {
     UNKNOWN = 0,
     ACTIVE = 1,
@@ -34,12 +40,15 @@ enum AttendeeStatus {
 };
 Q_ENUM_NS(AttendeeStatus)
 
+/// A meeting model's `state`: no call, joined or created without a call yet, in the call.
 enum MeetingStatus { NOTCREATE = 0, CREATED = 1, CONNECTED = 2 };
 Q_ENUM_NS(MeetingStatus)
 
+/// The reason passed to `MeetingModel::rejectMeeting`.
 enum MeetingRejectReason { MEET_REASON_UNKNOWN = 0, MEET_REASON_REJECT = 1, MEET_REASON_BUSY = 2 };
 Q_ENUM_NS(MeetingRejectReason)
 
+/// The first argument of `MeetingModel::meetingError`.
 enum MediaServerError {
     ERR_CONNECT = 0,
     ERR_TRANSFER = 1,
@@ -54,27 +63,35 @@ enum MediaServerError {
 };
 Q_ENUM_NS(MediaServerError)
 
+/// The kind of an attendee row or tile: camera, whiteboard share, screen share.
 enum AttendeeType { VIDEO = 0, WHITEBOARD = 1, SHARESCREEN = 2 };
 Q_ENUM_NS(AttendeeType)
 
+/// What `MeetingModel::createShare` shares.
 enum ShareType { NO_SHARE = 0, WHITEBOARD_SHARE = 1, DESKTOP_SHARE = 2, APP_SHARE = 3 };
 Q_ENUM_NS(ShareType)
 
+/// The medium of `MeetingModel::setMuteAll` and `setAllowUnmute`.
 enum MuteType { MUTE_AUDIO = 0, MUTE_VIDEO = 1 };
 Q_ENUM_NS(MuteType)
 
+/// Server codes the user interface handles itself: a wrong link password, and the get-link command.
 enum PbError { INVALID_PASSWORD = 2113, GET_MEETING_LINK = 284 };
 Q_ENUM_NS(PbError)
 
+/// Who may share: everyone or the host only.
 enum SharePremission { ALL_SHARE = 0, ONLY_HOST_SHARE = 1 };
 Q_ENUM_NS(SharePremission)
 
+/// An attendee's speaking privilege.
 enum ParticipationStatus { SPEAKER = 0, RAISE_HAND = 1, INVITE = 2, LISTENER = 3 };
 Q_ENUM_NS(ParticipationStatus)
 
+/// Flags of the connection problems in `MeetingManager::rateMeeting`.
 enum ConnectingIssues { OWN_DISCONNET = 1, OTHER_DISCONNECT = 2, CALL_END = 4 };
 Q_ENUM_NS(ConnectingIssues)
 
+/// Flags of the audio problems in `MeetingManager::rateMeeting`.
 enum AudioIssues {
     MECHANICAL_SOUND = 1,
     TRANSIENT_NOISE = 2,
@@ -84,6 +101,7 @@ enum AudioIssues {
 };
 Q_ENUM_NS(AudioIssues)
 
+/// Flags of the video problems in `MeetingManager::rateMeeting`.
 enum VideoIssues {
     STUTTERING_VIDEO = 1,
     OWN_FROZEN_VIDEO = 2,
@@ -93,11 +111,12 @@ enum VideoIssues {
 };
 Q_ENUM_NS(VideoIssues)
 
+/// A meeting model's `ringingStatus`: what the engine says of the callee's ringing.
 enum RingingStatus { CALLING = 0, RINGING = 1, SILENT = 2 };
 Q_ENUM_NS(RingingStatus)
 } // namespace MeetingDefines
 
-// One attendee of a meeting. `user` points to the live object without owning it.
+/// One attendee of a meeting. `user` points to the live object without owning it.
 struct MEETING_EXPORT MeetingAttendee
 {
     MeetingAttendee() = default;
@@ -131,7 +150,7 @@ struct MEETING_EXPORT MeetingAttendee
     int role = 0;
 };
 
-// One meeting as the directory knows it.
+/// One meeting as the directory knows it.
 struct MEETING_EXPORT MeetingInfo
 {
     // Merges a newer record. Records can arrive out of order, so the version decides what is

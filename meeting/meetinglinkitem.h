@@ -10,7 +10,7 @@ namespace im {
 class MeetingLink;
 }
 
-// One meeting link as QML sees it, and this user's application to join through it.
+/// One meeting link as QML sees it, and this user's application to join through it.
 class MEETING_EXPORT MeetingLinkItem : public QObject
 {
     Q_OBJECT

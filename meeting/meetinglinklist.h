@@ -14,7 +14,7 @@ class ListMeetingLinksResp;
 }
 } // namespace im
 
-// The account's own meeting links, one per conversation, plus the link being joined.
+/// The account's own meeting links, one per conversation, plus the link being joined.
 class MEETING_EXPORT MeetingLinkList : public QAbstractListModel
 {
     Q_OBJECT

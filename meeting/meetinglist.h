@@ -9,7 +9,7 @@ namespace im {
 class Meeting;
 }
 
-// The meetings of one conversation; each row is a meeting model the list owns.
+/// The meetings of one conversation; each row is a meeting model the list owns.
 class MEETING_EXPORT MeetingList : public QAbstractListModel
 {
     Q_OBJECT
@@ -18,8 +18,11 @@ class MEETING_EXPORT MeetingList : public QAbstractListModel
     Q_MOC_INCLUDE("meetingmodel.h")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 public:
+    /// Why a meeting record arrives: the answer to this user's create or join, a change of a known
+    /// meeting, or a pushed record (taken even when its version is older).
     enum UpdateFrom { CREATE_MEETING = 0, JOIN_MEETING = 1, UPDATE_MEETING = 2, NEW_MEETING = 3 };
     Q_ENUM(UpdateFrom)
+    /// Role 257, `meeting`: the row's `MeetingModel`. The other values are reserved.
     enum DataRole { USER_ROLE = 257, STATUS_ROLE = 258, USER_ID_ROLE = 259, ROLE_MAX = 260 };
     Q_ENUM(DataRole)
     // Meetings that records may add to one conversation.
@@ -36,6 +39,8 @@ public:
     QString dialogId() const { return m_dialogId; }
     AccountBase *account() const { return m_account; }
     int count() const { return int(m_rows.size()); }
+    /// The model of the meeting `key` (a meeting id, or the dialog id of a meeting this user is
+    /// starting); null when none.
     MeetingModel *getMeetingModel(const QString &key) const;
     void createMeeting(qint64 targetId);
     void setMeetings(QHash<QString, MeetingInfo> meetings);
@@ -43,9 +48,12 @@ public:
     void updateMeeting(const im::Meeting &meeting, const QString &mediaServerUrl, bool join);
     void reset();
 
+    /// The chat message `msgId` was revoked; drops the meeting it announced. True when one was
+    /// dropped.
     Q_INVOKABLE bool messageBeRevoked(qint64 msgId);
 
 signals:
+    /// Rows were added or removed; `count` is the new number.
     void countChanged(int count);
     void startDestroy();
 

@@ -462,6 +462,11 @@ void MeetingModel::createCall(bool muteVideo, bool muteVoice, bool isSpeaker)
 {
     if (m_info.meetingKey.isEmpty() || !m_broadcaster) {
         qCDebug(lcMeeting, "meeting key is empty");
+        // The usual integration slip: say once what is missing, not on every retry.
+        if (!m_broadcaster && !std::exchange(m_warnedNoEngine, true))
+            qCWarning(lcMeeting,
+                      "createCall: no media engine yet; the engine is started by setDevices, "
+                      "which must be called first");
         return;
     }
     m_whiteboardShareIds.clear();

@@ -32,8 +32,11 @@ class Broadcaster;
 struct RoomAttendee;
 struct RoomInfo;
 
-// One group meeting or private call. Drives the media engine on a thread of its own: every
-// request is posted, every report arrives queued on the model's thread.
+/// One group meeting or private call. Drives the media engine on a thread of its own: every
+/// request is posted, every report arrives queued on the model's thread.
+///
+/// Owned by its `MeetingList`; main thread only. The call starts with `setDevices` (engine)
+/// then `createCall` (call); `leave` ends it. `state` is a `MeetingDefines::MeetingStatus`.
 class MEETING_EXPORT MeetingModel : public MeetingModelBase
 {
     Q_OBJECT
@@ -96,20 +99,30 @@ public:
     int speakerCapacity() const { return m_info.speakerCapacity; }
     void setSpeakerCapacity(int capacity);
     bool webSocketConnected() const { return m_webSocketConnected; }
+    /// Time in the call as "hh:mm:ss", counted each second from the moment the engine's room
+    /// information for the own user was applied.
     QString meetingTime() const { return m_meetingTime; }
     bool canUnmuteAudio() const { return m_canUnmuteAudio; }
     bool canUnmuteVideo() const { return m_canUnmuteVideo; }
+    /// True when this user hosts the meeting.
     bool isHost() const { return m_isHost; }
+    /// Display names of the people heard now, longest speaking first.
     QStringList whoRSpeaking() const { return m_whoRSpeaking; }
+    /// Every attendee and share of the meeting (the master list); owned by the model.
     MeetingAttendeeList *attendeeList() const { return m_attendeeList; }
+    /// People waiting to be admitted; owned by the model.
     MeetingAttendeeList *pendingAttendeeList() const { return m_pendingAttendeeList; }
+    /// Invited people not (yet) in the call; refreshed from `attendeeList`.
     MeetingAttendeeList *callingAttendeeList() const { return m_callingAttendeeList; }
+    /// The host's user id; 0 before the engine names one.
     qlonglong hostUid() const { return m_hostUid; }
     bool canMultiShare() const { return m_canMultiShare; }
     bool mirror() const { return m_mirror; }
     bool shareDesktopVoice() const { return m_shareDesktopVoice; }
     bool isShared() const { return m_isShared; }
     bool canSpeakingPrivileges() const { return m_canSpeakingPrivileges; }
+    /// The own user id in this meeting: the conversation's own-user id in a group conversation,
+    /// else the account id.
     qlonglong userId() const { return m_userId; }
     int ringingStatus() const { return m_ringingStatus; }
     // The engine thread; exposed so tests can watch its life.
@@ -117,7 +130,11 @@ public:
     bool hasEngine() const { return m_broadcaster != nullptr; }
 
 public slots:
+    /// Hands the meeting key and the call to the engine that `setDevices` started. Without an
+    /// engine or a key it does nothing but log (and, without an engine, warns once).
     void createCall(bool muteVideo, bool muteVoice, bool isSpeaker = true);
+    /// Starts the engine thread and the engine when not running, then chooses the devices by
+    /// name (empty: the system default). Must come before `createCall`.
     void setDevices(QString videoDevice, QString audioInDevice, QString audioOutDevice);
     int setDevice(QString deviceUid, int type);
     void setMuteAll(bool mute, bool themselvesOperation, int type);
@@ -126,15 +143,25 @@ public slots:
     void inviteUser(QVariantList userIds);
     void rejectMeeting(int reason);
     void cancelCall();
+    /// Asks the server to join; false while another join is under way. The outcome reaches
+    /// the host through `AccountManager::joinMeetingFinished`.
     bool joinMeeting();
     void kicked(qlonglong uid);
+    /// Leaves the call; `dismiss` ends it for everyone (host only). The engine's report of the
+    /// own leave stops the engine and sets `state` back to `NOTCREATE`.
     void leave(bool dismiss);
     void transfer(qlonglong uid);
+    /// Fills `searchModel` with the attendees and applicants that match `name`.
     void search(QString name);
+    /// The results of the latest `search`.
     MeetingAttendeeList *searchModel() const { return m_searchModel; }
+    /// The tiles of the call: attendees in it and their shares, in display order; refreshed from
+    /// `attendeeList`.
     MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
     QByteArray verifyKey();
     void setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid);
+    /// The engine's loudest input level; blocks the calling thread until the engine answers,
+    /// -1 without an engine.
     int getMaxDecibel();
     QString meetingName() const { return m_info.meetingName; }
     void setState(int state);
@@ -172,7 +199,10 @@ signals:
     void meetingTimeChanged(QString meetingTime);
     void canUnmuteAudioChanged(bool canUnmuteAudio);
     void isHostChanged(bool isHost);
+    /// A media failure: `mediaServerError` is a `MeetingDefines::MediaServerError`, `errorStr`
+    /// a translated text (or the engine's own text for socket and unknown errors).
     void meetingError(int mediaServerError, QString errorStr);
+    /// `state` changed; a `MeetingDefines::MeetingStatus`.
     void stateChanged(int state);
     void whoRSpeakingChanged(QStringList whoRSpeaking);
     void kickedOut(qlonglong uid, int oldIndex);
@@ -181,6 +211,7 @@ signals:
     void requestOpenDev(int type, bool hostRquest);
     void canUnmuteVideoChanged(bool canUnmuteVideo);
     void isPrivateCallChanged(bool isPrivateCall);
+    /// The model is being destroyed: QML must drop it now.
     void startDestroy();
     void mirrorChanged(bool mirror);
     void nonceChanged(QString nonce);
@@ -345,6 +376,7 @@ private:
         bool open = true;
     };
     std::shared_ptr<EngineGate> m_engineGate;
+    bool m_warnedNoEngine = false;
     QString m_meetingTime{QStringLiteral("00:00:00")};
     int m_meetingTimerId = 0;
     int m_elapsedSeconds = 0;

@@ -15,12 +15,14 @@ class MeetingInviteReq;
 }
 } // namespace im
 
-// Turns meeting operations into server commands sent through the account's request channel.
+/// Turns meeting operations into server commands sent through the account's request channel.
 class MEETING_EXPORT MeetingServiceCmd
 {
 public:
     using LinkDone = std::function<void(int code, const QSharedPointer<MeetingLinkItem> &item)>;
 
+    /// A plain, copyable object; answers reach the manager's lists and the host's hub on the main
+    /// thread. Failures go to `AccountManager::error` or `MeetingManager::cmdError`, never thrown.
     explicit MeetingServiceCmd(MeetingManager *manager);
 
     QVariantMap createMeeting(const im::Message &message, const QString &text);
@@ -44,6 +46,7 @@ public:
 
     QString clientId() const { return m_clientId; }
 
+    /// The command ids sent with `AccountBase::sendRequest`; the messages are in `meeting.proto`.
     enum Command {
         CreateMeeting = 231,
         InviteUser = 232,

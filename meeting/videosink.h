@@ -7,8 +7,8 @@
 
 class QVideoSink;
 
-// Fans one decoded stream out to every QML video output that shows it; frames are shared,
-// never copied.
+/// Fans one decoded stream out to every QML video output that shows it; frames are shared,
+/// never copied.
 class MEETING_EXPORT VideoSink : public QObject
 {
     Q_OBJECT
@@ -18,16 +18,22 @@ public:
     explicit VideoSink(QObject *parent = nullptr);
     ~VideoSink() override;
 
+    /// The orientation of the latest frame, as the engine reported it.
     Q_INVOKABLE int orientation() const { return m_orientation; }
+    /// Adds a QML output (not owned); a destroyed output is forgotten by itself, null is ignored.
     Q_INVOKABLE void appendSink(QVideoSink *sink);
+    /// Stops feeding `sink`.
     Q_INVOKABLE void removeSink(QVideoSink *sink);
+    /// Stops feeding every output.
     Q_INVOKABLE void clearSinks();
 
+    /// Frames are passed on only while started; the meeting model starts the sinks it feeds.
     bool started() const { return m_started; }
     void setStarted(bool started);
     int sinkCount() const { return int(m_sinks.size()); }
 
 public slots:
+    /// Hands one frame to every output while started; ignored otherwise. Main thread.
     void setOutputFrame(int orientation, QVideoFrameFormat format, QVideoFrame frame);
 
 signals:

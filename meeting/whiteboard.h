@@ -6,7 +6,7 @@
 
 namespace Whiteboard {
 
-// The data of the last wheel event, for QML to read inside the `wheel` handler.
+/// The data of the last wheel event, for QML to read inside the `wheel` handler.
 class MEETING_EXPORT CustomWheelEvent : public QObject
 {
     Q_OBJECT
@@ -26,7 +26,7 @@ private:
     QPoint m_angleDelta;
 };
 
-// A transparent item that reports presses and wheel turns and lets them pass through.
+/// A transparent item that reports presses and wheel turns and lets them pass through.
 class MEETING_EXPORT EventDispatcher : public QQuickItem
 {
     Q_OBJECT

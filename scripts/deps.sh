@@ -9,7 +9,7 @@ packages=(
     qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtqml-workerscript
     qml6-module-qtmultimedia qml6-module-qttest
     libprotobuf-dev protobuf-compiler nlohmann-json3-dev libgl-dev
-    xvfb xauth clang-14 libclang-rt-14-dev openssl
+    xvfb xauth clang-14 libclang-rt-14-dev openssl doxygen
     fonts-dejavu-core libgl1-mesa-dri
 )
 

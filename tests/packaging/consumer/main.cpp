@@ -1,11 +1,12 @@
 // A minimal client: one account with its meeting manager, the QML types registered under the
-// client's own import name, and a QML snippet that uses them.
+// client's own import name, a QML snippet that uses them, and the engine library linked in.
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <accountbase.h>
-#include <meetingmanager.h>
+#include <broadcaster.h>
 #include <cstdio>
+#include <meetingmanager.h>
 
 int main(int argc, char **argv)
 {
@@ -30,5 +31,5 @@ int main(int argc, char **argv)
     delete root;
     manager->clearData(false);
     std::printf("consumer: MeetingDefines.CONNECTED = %d\n", connected);
-    return connected == 2 ? 0 : 1;
+    return connected == 2 && qtwebrtc::Broadcaster::aliveCount() == 0 ? 0 : 1;
 }
