@@ -21,13 +21,14 @@ const char *kPublisher =
     "webrtcbin name=rtc bundle-policy=max-bundle "
     "videotestsrc is-live=true pattern=ball ! "
     "video/x-raw,format=I420,width=320,height=240,framerate=15/1 ! identity name=camera ! "
-    "valve name=videovalve ! vp8enc name=videoenc deadline=1 cpu-used=8 lag-in-frames=0 "
+    "valve name=videovalve drop-mode=forward-sticky-events ! vp8enc name=videoenc deadline=1 "
+    "cpu-used=8 lag-in-frames=0 "
     "end-usage=cbr target-bitrate=300000 keyframe-max-dist=30 threads=1 ! "
     "rtpvp8pay picture-id-mode=15-bit ! "
     "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! rtc. "
     "audiotestsrc name=voicesrc is-live=true wave=sine volume=0.3 samplesperbuffer=960 ! "
     "audio/x-raw,format=S16LE,rate=48000,channels=1 ! identity name=voice ! "
-    "valve name=audiovalve ! audioconvert ! opusenc ! rtpopuspay ! "
+    "valve name=audiovalve drop-mode=forward-sticky-events ! audioconvert ! opusenc ! rtpopuspay ! "
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! rtc.";
 
 const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec ! videoconvert ! "
