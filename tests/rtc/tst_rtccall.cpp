@@ -2,123 +2,22 @@
 // them: real video and audio must arrive from both others, mutes must really stop what is
 // sent, a lost server must be reported, and leaving must leave nothing behind.
 #include "broadcaster.h"
-#include "framestamp.h"
+#include "callparticipant.h"
 #include "janusprocess.h"
 #include <QDateTime>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <QUrlQuery>
 #include <algorithm>
-#include <gst/gst.h>
 #include <memory>
 
 using namespace qtwebrtc;
-using qtwebrtc::rtc::FrameStamp;
+using Client = meetingjanus::CallParticipant;
 
 namespace {
 constexpr double kNoiseFloor = 10; // the module's level scale; a tone reads about 77
 constexpr quint64 kRoom = 4242;
 
-struct Track
-{
-    int frames = 0;
-    quint32 lastCounter = 0;
-    int badStamps = 0;
-    QList<qint32> latencies;
-};
-
-struct LevelReport
-{
-    qint64 atMs;
-    double peak;
-};
-
-// One participant: an engine on its own thread, and what it has received so far.
-class Client : public QObject
-{
-public:
-    explicit Client(qint64 uid) : uid(uid)
-    {
-        engine = new Broadcaster(uid);
-        engine->moveToThread(&thread);
-        connect(&thread, &QThread::finished, engine, &QObject::deleteLater);
-        connect(engine, &Broadcaster::sigVideoFrame, this,
-                [this](qint64 from, ConsumerType, int, const QVideoFrameFormat &,
-                       const QVideoFrame &frame) { onFrame(from, frame); });
-        connect(engine, &Broadcaster::sigNotifyDecibel, this,
-                [this](qint64 from, ConsumerType, double, double peak, const QList<QVariant> &) {
-                    levels[from].append({QDateTime::currentMSecsSinceEpoch(), peak});
-                });
-        connect(engine, &Broadcaster::sigNotifyStateChange, this,
-                [this](CallState s) { states.append(s); });
-        connect(engine, &Broadcaster::sigNotifyError, this,
-                [this](Error e, const QString &) { errors.append(e); });
-        thread.start();
-    }
-    ~Client() override { stop(); }
-
-    template <typename Fn> void post(Fn fn)
-    {
-        QMetaObject::invokeMethod(engine, [e = engine, fn] { fn(e); });
-    }
-    void stop()
-    {
-        thread.quit();
-        thread.wait();
-    }
-    double peakSince(qint64 from, qint64 sinceMs) const
-    {
-        double best = 0;
-        for (const LevelReport &r : levels.value(from)) {
-            if (r.atMs >= sinceMs)
-                best = std::max(best, r.peak);
-        }
-        return best;
-    }
-
-    const qint64 uid;
-    QThread thread;
-    Broadcaster *engine;
-    QHash<qint64, Track> tracks;
-    QHash<qint64, QList<LevelReport>> levels;
-    QList<CallState> states;
-    QList<Error> errors;
-
-private:
-    void onFrame(qint64 from, QVideoFrame frame)
-    {
-        Track &t = tracks[from];
-        if (!frame.map(QVideoFrame::ReadOnly))
-            return;
-        const auto stamp =
-            FrameStamp::read(frame.bits(0), frame.bytesPerLine(0), frame.width(), frame.height());
-        frame.unmap();
-        if (!stamp || qint64(stamp->sender) != from) {
-            ++t.badStamps;
-            return;
-        }
-        ++t.frames;
-        t.lastCounter = stamp->counter;
-        t.latencies.append(FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs()));
-    }
-};
-
-QString missingPlugins()
-{
-    if (!gst_init_check(nullptr, nullptr, nullptr))
-        return QStringLiteral("GStreamer does not initialise");
-    for (const char *name :
-         {"webrtcbin", "nicesrc", "vp8enc", "vp8dec", "opusenc", "opusdec", "rtpvp8pay",
-          "rtpopuspay", "level", "appsink", "videotestsrc", "audiotestsrc", "valve", "fakesink"}) {
-        GstElementFactory *f = gst_element_factory_find(name);
-        if (!f)
-            return QStringLiteral("the GStreamer element %1 is not installed")
-                .arg(QString::fromLatin1(name));
-        gst_object_unref(f);
-    }
-    return {};
-}
 } // namespace
 
 class TestRtcCall : public QObject
@@ -141,7 +40,7 @@ void TestRtcCall::initTestCase()
 {
     QString why = meetingjanus::JanusProcess::missingReason();
     if (why.isEmpty())
-        why = missingPlugins();
+        why = Client::missingElements();
     if (!why.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no end-to-end call possible here: ") + why));
     QString error;
@@ -150,10 +49,7 @@ void TestRtcCall::initTestCase()
 
 QString TestRtcCall::mediaUrl(quint64 room) const
 {
-    QUrlQuery q;
-    q.addQueryItem(QStringLiteral("janus"), m_janus.url().toString());
-    q.addQueryItem(QStringLiteral("room"), QString::number(room));
-    return QStringLiteral("https://media.invalid/?") + q.toString(QUrl::FullyEncoded);
+    return Client::mediaUrl(m_janus.url(), room);
 }
 
 bool TestRtcCall::waitAll(const std::function<bool()> &done, int timeoutMs)
@@ -198,17 +94,15 @@ void TestRtcCall::threeClientsExchangeMedia()
             before[{c->uid, o->uid}] = c->tracks.value(o->uid).lastCounter;
     }
     const qint64 windowStart = QDateTime::currentMSecsSinceEpoch();
-    for (auto &c : clients) {
-        for (Track &t : c->tracks)
-            t.latencies.clear(); // start-up fills the jitter buffers first
-    }
+    for (auto &c : clients)
+        c->clearLatencies(); // start-up fills the jitter buffers first
     QTest::qWait(3000);
     const double seconds = (QDateTime::currentMSecsSinceEpoch() - windowStart) / 1000.0;
     for (auto &c : clients) {
         for (auto &o : clients) {
             if (c == o)
                 continue;
-            const Track t = c->tracks.value(o->uid);
+            const Client::Track t = c->tracks.value(o->uid);
             const double fps = (t.lastCounter - before[{c->uid, o->uid}]) / seconds;
             QVERIFY2(fps >= 10,
                      qPrintable(
@@ -266,7 +160,7 @@ void TestRtcCall::threeClientsExchangeMedia()
 
     QList<qint32> latencies;
     for (auto &c : clients) {
-        for (const Track &t : std::as_const(c->tracks))
+        for (const Client::Track &t : std::as_const(c->tracks))
             latencies += t.latencies;
     }
     std::sort(latencies.begin(), latencies.end());
