@@ -475,34 +475,42 @@ bool RtcPeer::build(QString *error)
 
 void RtcPeer::createOffer()
 {
-    if (!m_webrtc)
-        return;
-    GstPromise *promise = gst_promise_new_with_change_func(onOffer, hold(m_shared), release);
-    g_signal_emit_by_name(m_webrtc.get(), "create-offer", nullptr, promise);
+    request("create-offer", onOffer);
 }
 
 void RtcPeer::acceptOffer(const QString &sdp)
 {
-    if (!m_webrtc)
-        return;
-    GstWebRTCSessionDescription *offer = parseSdp(sdp, GST_WEBRTC_SDP_TYPE_OFFER);
-    if (!offer)
-        return emit failed(QStringLiteral("the media server's offer does not parse"));
-    g_signal_emit_by_name(m_webrtc.get(), "set-remote-description", offer, nullptr);
-    gst_webrtc_session_description_free(offer);
-    GstPromise *promise = gst_promise_new_with_change_func(onAnswer, hold(m_shared), release);
-    g_signal_emit_by_name(m_webrtc.get(), "create-answer", nullptr, promise);
+    if (setRemote(sdp, GST_WEBRTC_SDP_TYPE_OFFER))
+        request("create-answer", onAnswer);
 }
 
 void RtcPeer::acceptAnswer(const QString &sdp)
 {
+    setRemote(sdp, GST_WEBRTC_SDP_TYPE_ANSWER);
+}
+
+bool RtcPeer::setRemote(const QString &sdp, int type)
+{
+    if (!m_webrtc)
+        return false;
+    GstWebRTCSessionDescription *desc = parseSdp(sdp, GstWebRTCSDPType(type));
+    if (!desc) {
+        emit failed(QStringLiteral("the media server's session description does not parse"));
+        return false;
+    }
+    g_signal_emit_by_name(m_webrtc.get(), "set-remote-description", desc, nullptr);
+    gst_webrtc_session_description_free(desc);
+    return true;
+}
+
+// Asks webrtcbin for something it answers through a promise, on its own thread.
+void RtcPeer::request(const char *signal, void (*onReply)(GstPromise *, gpointer))
+{
     if (!m_webrtc)
         return;
-    GstWebRTCSessionDescription *answer = parseSdp(sdp, GST_WEBRTC_SDP_TYPE_ANSWER);
-    if (!answer)
-        return emit failed(QStringLiteral("the media server's answer does not parse"));
-    g_signal_emit_by_name(m_webrtc.get(), "set-remote-description", answer, nullptr);
-    gst_webrtc_session_description_free(answer);
+    // webrtcbin holds the promise while the request is pending.
+    PromiseRef promise(gst_promise_new_with_change_func(onReply, hold(m_shared), release));
+    g_signal_emit_by_name(m_webrtc.get(), signal, nullptr, promise.get());
 }
 
 void RtcPeer::signalingSent()
@@ -566,10 +574,7 @@ void RtcPeer::setPlayout(double gain, bool audioOn, bool videoOn)
 
 void RtcPeer::pollStats()
 {
-    if (!m_webrtc)
-        return;
-    GstPromise *promise = gst_promise_new_with_change_func(onStats, hold(m_shared), release);
-    g_signal_emit_by_name(m_webrtc.get(), "get-stats", nullptr, promise);
+    request("get-stats", onStats);
 }
 
 void RtcPeer::onReceiveCounters(quint64 lost, quint64 received, MediaMetrics::Transport t)

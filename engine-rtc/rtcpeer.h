@@ -71,6 +71,8 @@ public:
 
 private:
     bool build(QString *error);
+    bool setRemote(const QString &sdp, int type);
+    void request(const char *signal, void (*onReply)(GstPromise *, gpointer));
 
     Role m_role;
     Options m_options;
