@@ -25,6 +25,11 @@ CallParticipant::CallParticipant(qint64 uid, QObject *parent)
             });
     connect(m_engine, &Broadcaster::sigNotifyStateChange, this,
             [this](CallState s) { states.append(s); });
+    connect(m_engine, &Broadcaster::sigNotifyMute, this,
+            [this](qint64, qint64 who, int status, MuteType type) {
+                if (who == this->uid && status != 0)
+                    mutedAtMs.insert(type, QDateTime::currentMSecsSinceEpoch());
+            });
     connect(m_engine, &Broadcaster::sigNotifyError, this,
             [this](Error e, const QString &) { errors.append(e); });
     m_thread.start();

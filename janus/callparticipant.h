@@ -43,6 +43,7 @@ public:
     QHash<qint64, QList<LevelReport>> levels;
     QList<qtwebrtc::CallState> states;
     QList<qtwebrtc::Error> errors;
+    QHash<int, qint64> mutedAtMs; // when the engine confirmed its own mute, by mute type
 
     // The media URL that sends an engine to `room` of the Janus at `janus`.
     static QString mediaUrl(const QUrl &janus, quint64 room);
