@@ -17,7 +17,8 @@ QJsonObject pluginData(const QJsonObject &message)
 }
 } // namespace
 
-JanusLink::JanusLink(QObject *parent) : QObject(parent), m_socket(QString(), {}, this)
+JanusLink::JanusLink(QObject *parent)
+    : QObject(parent), m_socket(QString(), QWebSocketProtocol::VersionLatest, this)
 {
     // Janus drops a session after 60 s of silence.
     m_keepalive.setInterval(10000);
