@@ -33,6 +33,7 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         connect(&m_server, &QWebSocketServer::newConnection, this, [this] {
             m_client = m_server.nextPendingConnection();
+            m_client->setParent(this); // the server does not own what it hands out
             connect(m_client, &QWebSocket::textMessageReceived, this, &FakeJanus::onMessage);
         });
     }
