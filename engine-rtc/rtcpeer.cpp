@@ -194,7 +194,9 @@ void onPadAdded(GstElement *webrtc, GstPad *pad, gpointer data)
     const GstStructure *st = caps ? gst_caps_get_structure(caps.get(), 0) : nullptr;
     const gchar *media = st ? gst_structure_get_string(st, "media") : nullptr;
     const bool video = g_strcmp0(media, "video") == 0;
-    if (!video && g_strcmp0(media, "audio") != 0)
+    // A stream that appears while the pipeline is being taken down has nowhere to go.
+    ElementRef pipeline(GST_ELEMENT(gst_element_get_parent(webrtc)));
+    if ((!video && g_strcmp0(media, "audio") != 0) || !pipeline)
         return;
     const QByteArray desc =
         video ? QByteArray(kVideoBranch) : QByteArray(kAudioBranch) + s->audioSink.toUtf8();
@@ -206,8 +208,7 @@ void onPadAdded(GstElement *webrtc, GstPad *pad, gpointer data)
         s->post([why](RtcPeer *p) { emit p->failed(QStringLiteral("cannot decode: ") + why); });
         return;
     }
-    GstElement *pipeline = GST_ELEMENT(gst_element_get_parent(webrtc));
-    gst_bin_add(GST_BIN(pipeline), branch);
+    gst_bin_add(GST_BIN(pipeline.get()), branch);
     if (video) {
         ElementRef sink(gst_bin_get_by_name(GST_BIN(branch), "frames"));
         GstAppSinkCallbacks callbacks{};
@@ -220,7 +221,6 @@ void onPadAdded(GstElement *webrtc, GstPad *pad, gpointer data)
     gst_element_sync_state_with_parent(branch);
     PadRef sinkPad(gst_element_get_static_pad(branch, "sink"));
     gst_pad_link(pad, sinkPad.get());
-    gst_object_unref(pipeline);
 }
 
 void onNegotiationNeeded(GstElement *, gpointer data)
