@@ -11,6 +11,9 @@ packages=(
     libprotobuf-dev protobuf-compiler nlohmann-json3-dev libgl-dev
     xvfb xauth clang-14 libclang-rt-14-dev openssl doxygen
     fonts-dejavu-core libgl1-mesa-dri
+    janus libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-nice
+    gstreamer1.0-tools qt6-websockets-dev
 )
 
 missing=()

@@ -1,0 +1,60 @@
+#pragma once
+#include "broadcaster.h"
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QThread>
+#include <functional>
+
+namespace meetingjanus {
+
+// One engine on its own thread, driven as the meeting model drives it (queued calls), and what
+// it received: per sender, the frames whose stamps read back and their delays, and the levels.
+class CallParticipant : public QObject
+{
+    Q_OBJECT
+public:
+    struct Track
+    {
+        int frames = 0;
+        int badStamps = 0;
+        quint32 lastCounter = 0;
+        QList<qint32> latencies; // capture to hand-over, ms
+    };
+    struct LevelReport
+    {
+        qint64 atMs;
+        double peak;
+    };
+
+    explicit CallParticipant(qint64 uid, QObject *parent = nullptr);
+    ~CallParticipant() override;
+
+    // Runs `fn` on the engine's thread, queued behind everything posted before.
+    void post(std::function<void(qtwebrtc::Broadcaster *)> fn);
+    // Quits the engine thread and waits; the thread's end deletes the engine.
+    void stop();
+
+    double peakSince(qint64 from, qint64 sinceMs) const;
+    void clearLatencies();
+
+    const qint64 uid;
+    QHash<qint64, Track> tracks;
+    QHash<qint64, QList<LevelReport>> levels;
+    QList<qtwebrtc::CallState> states;
+    QList<qtwebrtc::Error> errors;
+    QHash<int, qint64> mutedAtMs; // when the engine confirmed its own mute, by mute type
+
+    // The media URL that sends an engine to `room` of the Janus at `janus`.
+    static QString mediaUrl(const QUrl &janus, quint64 room);
+    // Empty when GStreamer has every element the engine uses; otherwise the first missing one.
+    static QString missingElements();
+
+private:
+    void onFrame(qint64 from, QVideoFrame frame);
+
+    QThread m_thread;
+    qtwebrtc::Broadcaster *m_engine;
+};
+
+} // namespace meetingjanus
