@@ -943,7 +943,7 @@ void MeetingAttendeeList::markUnplaced(const MeetingAttendee &a)
 }
 
 // Where single changes would have put the row: the own camera of a speaker on top, a share
-// below its owner's open camera, any other row before the first row it does not follow.
+// below its owner's open camera, any other row among the rows it sorts with.
 void MeetingAttendeeList::placeRow(int row)
 {
     if (!validRow(row) || !alive(m_rows.at(row)))
@@ -958,8 +958,10 @@ void MeetingAttendeeList::placeRow(int row)
         moveRow(row, 0);
         return;
     }
+    // Strictly before on the way up and not after on the way down, so equal rows keep the
+    // order in which the room named them.
     for (int i = 1; i < row; ++i) {
-        if (notAfter(a, m_rows.at(i))) {
+        if (alive(m_rows.at(i)) && a < m_rows.at(i)) {
             moveRow(row, i);
             return;
         }
