@@ -29,9 +29,7 @@ void mediaError(QWebSocket *socket, int code)
     refusal.set_kind(im::wire::ERROR);
     refusal.set_code(code);
     refusal.set_text("refused");
-    QByteArray bytes(int(refusal.ByteSizeLong()), Qt::Uninitialized);
-    refusal.SerializeToArray(bytes.data(), int(bytes.size()));
-    socket->sendBinaryMessage(bytes);
+    socket->sendTextMessage(Room::frame(refusal));
 }
 } // namespace
 
@@ -211,14 +209,15 @@ void MeetingServer::acceptMedia(QWebSocket *socket)
     }
     const QString meetingId = checked.meetingId;
     const qint64 uid = checked.uid;
-    connect(socket, &QWebSocket::binaryMessageReceived, this,
-            [this, socket, meetingId, uid](const QByteArray &frame) {
+    connect(socket, &QWebSocket::binaryMessageReceived, socket,
+            [socket](const QByteArray &) { mediaError(socket, kErrUnknown); });
+    connect(socket, &QWebSocket::textMessageReceived, this,
+            [this, socket, meetingId, uid](const QString &frame) {
                 Room *r = m_rooms.value(meetingId);
                 im::wire::MediaMessage m;
                 if (!r)
                     return;
-                if (frame.size() > m_options.maxFrame ||
-                    !m.ParseFromArray(frame.constData(), int(frame.size()))) {
+                if (frame.size() > m_options.maxFrame || !Room::parseFrame(frame, &m)) {
                     return mediaError(socket, kErrUnknown);
                 }
                 r->receive(uid, m);

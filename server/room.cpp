@@ -3,15 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#include <google/protobuf/util/json_util.h>
 #include <utility>
 
 namespace {
-QByteArray bytesOf(const im::wire::MediaMessage &m)
-{
-    QByteArray bytes(int(m.ByteSizeLong()), Qt::Uninitialized);
-    m.SerializeToArray(bytes.data(), int(bytes.size()));
-    return bytes;
-}
 
 im::wire::MediaMessage mediaEvent(im::wire::MediaKind kind, qint64 uid, qint64 operatorId = 0)
 {
@@ -31,6 +26,20 @@ constexpr int kErrPermissionDenied = 29;
 constexpr int kErrUnknown = 30;
 constexpr int kMaxShareId = 128;
 } // namespace
+
+QString Room::frame(const Msg &m)
+{
+    std::string json;
+    google::protobuf::util::MessageToJsonString(m, &json);
+    return QString::fromStdString(json);
+}
+
+bool Room::parseFrame(const QString &text, Msg *m)
+{
+    google::protobuf::util::JsonParseOptions options;
+    options.ignore_unknown_fields = true;
+    return google::protobuf::util::JsonStringToMessage(text.toStdString(), m, options).ok();
+}
 
 Room::Room(const QString &meetingId, Directory &directory, QObject *parent)
     : QObject(parent), m_meetingId(meetingId), m_directory(directory)
@@ -58,15 +67,15 @@ void Room::send(qint64 uid, const Msg &m)
 {
     const Member member = m_members.value(uid);
     if (member.socket)
-        member.socket->sendBinaryMessage(bytesOf(m));
+        member.socket->sendTextMessage(frame(m));
 }
 
 void Room::broadcast(const Msg &m, qint64 except)
 {
-    const QByteArray bytes = bytesOf(m);
+    const QString text = frame(m);
     for (auto it = m_members.cbegin(); it != m_members.cend(); ++it) {
         if (it.key() != except && it->socket)
-            it->socket->sendBinaryMessage(bytes);
+            it->socket->sendTextMessage(text);
     }
 }
 
@@ -131,7 +140,7 @@ void Room::connectEngine(qint64 uid, QWebSocket *socket)
     if (m.socket && m.socket != socket) {
         // The same account took the call on another device.
         QPointer<QWebSocket> old = m.socket;
-        old->sendBinaryMessage(bytesOf(mediaEvent(im::wire::KICK, uid, uid)));
+        old->sendTextMessage(frame(mediaEvent(im::wire::KICK, uid, uid)));
         old->close();
     }
     for (const im::MeetingAttendeeEntry &e : m_directory.attendees(m_meetingId)) {
@@ -194,7 +203,7 @@ void Room::dismiss()
     for (const Member &m : members) {
         if (!m.socket)
             continue;
-        m.socket->sendBinaryMessage(bytesOf(mediaEvent(im::wire::DISMISS, host)));
+        m.socket->sendTextMessage(frame(mediaEvent(im::wire::DISMISS, host)));
         m.socket->close();
     }
 }

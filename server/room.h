@@ -15,7 +15,13 @@ class Room : public QObject
 {
     Q_OBJECT
 public:
+    using Msg = im::wire::MediaMessage;
+
     Room(const QString &meetingId, Directory &directory, QObject *parent = nullptr);
+
+    // Media control messages travel as JSON text frames, readable without generated code.
+    static QString frame(const Msg &m);
+    static bool parseFrame(const QString &text, Msg *m);
 
     QString meetingId() const { return m_meetingId; }
     int connectedCount() const;
@@ -43,8 +49,6 @@ private:
         int shareType = 0;
         bool otherMark = false;
     };
-    using Msg = im::wire::MediaMessage;
-
     bool isHost(qint64 uid) const;
     void refuse(qint64 uid, int error, const QString &text);
     void send(qint64 uid, const Msg &m);
