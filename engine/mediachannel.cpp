@@ -26,6 +26,7 @@ QString str(qint64 v)
 }
 
 constexpr int kMaxRetryMs = 8000;
+constexpr int kMaxOutbox = 256;
 } // namespace
 
 MediaChannel::MediaChannel(Broadcaster *engine, const QUrl &url)
@@ -41,8 +42,14 @@ MediaChannel::MediaChannel(Broadcaster *engine, const QUrl &url)
 void MediaChannel::send(const char *kind, QJsonObject fields)
 {
     fields.insert(QStringLiteral("kind"), QLatin1String(kind));
-    m_socket.sendTextMessage(
-        QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact)));
+    const QString text = QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
+    // What the user did while the connection was away is sent once the room is back.
+    if (!m_inRoom) {
+        if (m_outbox.size() < kMaxOutbox)
+            m_outbox.append(text);
+        return;
+    }
+    m_socket.sendTextMessage(text);
 }
 
 void MediaChannel::forward(const QString &name, const QVariantList &a)
@@ -116,6 +123,13 @@ void MediaChannel::dispatch(const QString &kind, const QJsonObject &m)
     const QByteArray data = bytes(m.value(QStringLiteral("data")));
     if (kind == QLatin1String("ROOM")) {
         m_retryMs = 250;
+        m_inRoom = true;
+        for (const QString &queued : std::exchange(m_outbox, {}))
+            m_socket.sendTextMessage(queued);
+        // The server names where the meeting log goes; the log then has its first line.
+        if (!text.isEmpty())
+            emit e->sigWriteLog(QString(), text);
+        emit e->sigWriteLog(QStringLiteral("media room connected\n"), QString());
         if (std::exchange(m_joined, true)) {
             emit e->sigNotifyReconnect(uid, host, data);
             return;
@@ -190,6 +204,7 @@ void MediaChannel::dispatch(const QString &kind, const QJsonObject &m)
 
 void MediaChannel::onDisconnected()
 {
+    m_inRoom = false;
     if (m_stopped)
         return;
     if (m_joined)

@@ -35,6 +35,8 @@ private:
     QTimer m_retry;
     int m_retryMs = 250;
     bool m_joined = false;
+    bool m_inRoom = false;
+    QStringList m_outbox;
     bool m_stopped = false;
 };
 

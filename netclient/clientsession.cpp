@@ -10,6 +10,7 @@
 #include "meetingmodel.h"
 #include "meetingservicecmd.h"
 #include <QFile>
+#include <QNetworkReply>
 #include <QRandomGenerator>
 #include <QUuid>
 #include <algorithm>
@@ -83,6 +84,8 @@ ClientSession::ClientSession(qint64 accountId, const QByteArray &token, const QU
                     writeLink(std::exchange(m_linkFile, {}));
                 Q_UNUSED(first)
             });
+    connect(m_account->fileManager()->fileDataMgr(), &FileDataMgr::meetingLogUploaded, this,
+            &ClientSession::uploadLog);
     m_watch.setInterval(20);
     connect(&m_watch, &QTimer::timeout, this, &ClientSession::snapshot);
 }
@@ -170,8 +173,10 @@ void ClientSession::onAccountCall(const QString &name, const QVariantList &args)
 {
     if (name == QLatin1String("receiveMeetingInvite")) {
         m_incoming = modelArg(args, 0);
-        if (m_incoming)
+        if (m_incoming) {
+            m_incoming->reportRinging(true);
             emit report(QStringLiteral("incoming %1").arg(m_incoming->meetingId()));
+        }
     } else if (name == QLatin1String("joinMeetingFinished")) {
         AccountManager::getInstance()->setJoiningMeeting(false);
         MeetingModel *model = modelArg(args, 1);
@@ -296,6 +301,21 @@ void ClientSession::joinLink(const QString &file)
     const QStringList parts = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
     m_manager->meetingLinkList()->getJoinMeetingLinkInfo(parts.value(0), parts.value(2),
                                                          parts.value(1));
+}
+
+void ClientSession::uploadLog(const QString &fileName, const QString &url)
+{
+    QFile file(fileName);
+    if (url.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    QNetworkRequest request{QUrl(url)};
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain"));
+    QNetworkReply *reply = m_network.put(request, file.readAll());
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        emit report(QStringLiteral("logsent %1")
+                        .arg(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()));
+    });
 }
 
 void ClientSession::snapshot()

@@ -1,6 +1,7 @@
 #pragma once
 #include "accountbase.h"
 #include "networkchannel.h"
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -40,6 +41,7 @@ private:
     void startMedia(MeetingModel *model);
     void writeLink(const QString &file);
     void joinLink(const QString &file);
+    void uploadLog(const QString &fileName, const QString &url);
     void snapshot();
 
     std::unique_ptr<AccountBase> m_account;
@@ -54,4 +56,5 @@ private:
     QString m_linkFile;
     QString m_last;
     QTimer m_watch;
+    QNetworkAccessManager m_network;
 };

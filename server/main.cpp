@@ -1,6 +1,7 @@
 #include "meetingserver.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -22,7 +23,14 @@ int main(int argc, char **argv)
     const QCommandLineOption config(QStringLiteral("config"),
                                     QStringLiteral("JSON file of accounts and conversations."),
                                     QStringLiteral("file"));
-    parser.addOptions({port, listen, db, config});
+    const QCommandLineOption mediaPort(QStringLiteral("media-port"),
+                                       QStringLiteral("TLS port of the media server; 0 picks one."),
+                                       QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption certDir(
+        QStringLiteral("cert-dir"),
+        QStringLiteral("Where the media certificate is made and kept (default: beside --db)."),
+        QStringLiteral("dir"));
+    parser.addOptions({port, listen, db, config, mediaPort, certDir});
     parser.process(app);
 
     MeetingServer::Options options;
@@ -30,17 +38,26 @@ int main(int argc, char **argv)
     options.port = quint16(parser.value(port).toUInt());
     options.database = parser.value(db);
     options.config = parser.value(config);
+    options.mediaPort = quint16(parser.value(mediaPort).toUInt());
+    options.certDir =
+        parser.isSet(certDir) ? parser.value(certDir) : QFileInfo(options.database).absolutePath();
     if (options.database.isEmpty() || options.address.isNull()) {
         std::fprintf(stderr, "meetingserver: --db and a valid --listen address are needed\n");
         return 2;
     }
     MeetingServer server;
+    QObject::connect(&server, &MeetingServer::reported, [](const QString &line) {
+        std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    });
     QString error;
     if (!server.start(options, &error)) {
         std::fprintf(stderr, "meetingserver: %s\n", qPrintable(error));
         return 1;
     }
     // The readiness line that scripts and tests wait for.
+    std::printf("certificate %s\n", qPrintable(MediaGate::certificatePath(options.certDir)));
+    std::printf("media %u\n", unsigned(server.mediaPort()));
     std::printf("listening %u\n", unsigned(server.port()));
     std::fflush(stdout);
     return app.exec();

@@ -78,6 +78,12 @@ bool MeetingServer::start(const Options &options, QString *error)
             r->deleteLater();
         }
     });
+    m_gate = new MediaGate([this](const MediaGate::Request &r) { return onWebRequest(r); },
+                           options.maxFrame, this);
+    connect(m_gate, &MediaGate::mediaConnection, this, &MeetingServer::acceptMedia);
+    if (!MediaGate::ensureCertificate(options.certDir, error) ||
+        !m_gate->listen(options.certDir, options.address, options.mediaPort, error))
+        return false;
     m_server.setMaxPendingConnections(1024);
     if (!m_server.listen(options.address, options.port)) {
         *error = m_server.errorString();
@@ -125,11 +131,6 @@ bool MeetingServer::seed(const QString &configPath, QString *error)
 void MeetingServer::onNewConnection()
 {
     while (QWebSocket *socket = m_server.nextPendingConnection()) {
-        const QString path = socket->requestUrl().path();
-        if (path.startsWith(QLatin1String("/media"))) {
-            acceptMedia(socket);
-            continue;
-        }
         auto *c = new Connection(socket, m_options.maxFrame, this);
         connect(c, &Connection::request, this, &MeetingServer::onRequest);
         connect(c, &Connection::closed, this, [this](Connection *closed) {
@@ -226,7 +227,13 @@ void MeetingServer::acceptMedia(QWebSocket *socket)
         if (Room *r = m_rooms.value(meetingId))
             r->disconnected(uid, socket);
     });
-    room(meetingId)->connectEngine(uid, socket);
+    QUrl logUrl;
+    logUrl.setScheme(QStringLiteral("https"));
+    logUrl.setHost(m_options.address.toString());
+    logUrl.setPort(m_gate->port());
+    logUrl.setPath(QStringLiteral("/media/log"));
+    logUrl.setQuery(socket->requestUrl().query());
+    room(meetingId)->connectEngine(uid, socket, logUrl.toString(QUrl::FullyEncoded));
 }
 
 Room *MeetingServer::room(const QString &meetingId)
@@ -240,11 +247,37 @@ Room *MeetingServer::room(const QString &meetingId)
 QString MeetingServer::mediaUrl(const QString &meetingId, qint64 uid) const
 {
     QUrl url;
-    url.setScheme(QStringLiteral("ws"));
+    url.setScheme(QStringLiteral("wss"));
     url.setHost(m_options.address.toString());
-    url.setPort(m_server.serverPort());
+    url.setPort(m_gate->port());
     url.setPath(QStringLiteral("/media/"));
     const qint64 expires = QDateTime::currentSecsSinceEpoch() + m_options.tokenLifetimeSecs;
     url.setQuery(m_tokens->mint(meetingId, uid, expires));
     return url.toString(QUrl::FullyEncoded);
+}
+
+int MeetingServer::onWebRequest(const MediaGate::Request &r)
+{
+    const QUrlQuery query(r.query);
+    const MediaToken::Checked checked = m_tokens->check(query, QDateTime::currentSecsSinceEpoch());
+    if (checked.refusal != MediaToken::None)
+        return 403;
+    if (r.method == QLatin1String("GET") && r.path == QLatin1String("/media/ringing")) {
+        const QString status = query.queryItemValue(QStringLiteral("status"));
+        if (status != QLatin1String("ringing") && status != QLatin1String("silent"))
+            return 400;
+        emit reported(
+            QStringLiteral("ringing %1 %2 %3").arg(checked.meetingId).arg(checked.uid).arg(status));
+        return 204;
+    }
+    if ((r.method == QLatin1String("PUT") || r.method == QLatin1String("POST")) &&
+        r.path == QLatin1String("/media/log")) {
+        if (m_store->logBytes(checked.uid) + r.body.size() > m_options.maxLogBytesPerAccount)
+            return 413;
+        if (!m_store->addLog(checked.uid, checked.meetingId, r.body))
+            return 503;
+        emit reported(QStringLiteral("log %1 %2").arg(checked.uid).arg(r.body.size()));
+        return 204;
+    }
+    return 404;
 }

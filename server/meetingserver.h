@@ -1,5 +1,6 @@
 #pragma once
 #include "directory.h"
+#include "mediagate.h"
 #include "mediatoken.h"
 #include "store.h"
 #include <QHash>
@@ -25,6 +26,10 @@ public:
         QString config;
         qint64 maxFrame = 1 << 20;
         qint64 tokenLifetimeSecs = 12 * 3600;
+        // Where the media certificate is made and kept; the TLS port of the media server.
+        QString certDir;
+        quint16 mediaPort = 0;
+        qint64 maxLogBytesPerAccount = 16 << 20;
     };
     static constexpr int kSignIn = 1;
 
@@ -34,6 +39,11 @@ public:
     // Opens the store, seeds it from the config and starts listening; false with a reason.
     bool start(const Options &options, QString *error);
     quint16 port() const { return m_server.serverPort(); }
+    quint16 mediaPort() const { return m_gate ? m_gate->port() : 0; }
+
+signals:
+    // What arrived at the web endpoints, one line each; never a token.
+    void reported(const QString &line);
 
 private:
     struct HeldPush
@@ -52,12 +62,14 @@ private:
     void acceptMedia(QWebSocket *socket);
     Room *room(const QString &meetingId);
     QString mediaUrl(const QString &meetingId, qint64 uid) const;
+    int onWebRequest(const MediaGate::Request &request);
 
     Options m_options;
     QWebSocketServer m_server;
     std::unique_ptr<Store> m_store;
     std::unique_ptr<MediaToken> m_tokens;
     Directory *m_directory = nullptr;
+    MediaGate *m_gate = nullptr;
     QMultiHash<qint64, Connection *> m_signedIn;
     QHash<QString, Room *> m_rooms;
     QList<HeldPush> *m_held = nullptr;

@@ -134,7 +134,7 @@ QByteArray Room::roomInfo(qint64 onlyUid) const
     return QJsonDocument(room).toJson(QJsonDocument::Compact);
 }
 
-void Room::connectEngine(qint64 uid, QWebSocket *socket)
+void Room::connectEngine(qint64 uid, QWebSocket *socket, const QString &logUrl)
 {
     Member &m = m_members[uid];
     if (m.socket && m.socket != socket) {
@@ -156,6 +156,7 @@ void Room::connectEngine(qint64 uid, QWebSocket *socket)
     Msg room = mediaEvent(im::wire::ROOM, uid);
     room.set_host(host);
     room.set_data(roomInfo().toStdString());
+    room.set_text(logUrl.toStdString());
     send(uid, room);
     Msg joined = mediaEvent(im::wire::JOIN, uid);
     joined.set_host(host);

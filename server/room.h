@@ -26,7 +26,7 @@ public:
     QString meetingId() const { return m_meetingId; }
     int connectedCount() const;
     // Takes the engine's connection; a second connection of the same user replaces the first.
-    void connectEngine(qint64 uid, QWebSocket *socket);
+    void connectEngine(qint64 uid, QWebSocket *socket, const QString &logUrl);
     void receive(qint64 uid, const im::wire::MediaMessage &message);
     void disconnected(qint64 uid, QWebSocket *socket);
     void called(qint64 uid, qint64 inviter);

@@ -74,23 +74,32 @@ public:
             R"("conversations":[{"id":"grp-team","group":true,"members":[1001,1002]}]})");
     }
 
-    bool start(quint16 port = 0)
+    bool start(quint16 port = 0, quint16 mediaPort = 0)
     {
         QFile f(m_dir.filePath(QStringLiteral("config.json")));
         if (!f.open(QIODevice::WriteOnly) || f.write(config()) < 0)
             return false;
         f.close();
-        const QStringList args{QStringLiteral("--db"),     m_dir.filePath(QStringLiteral("s.db")),
-                               QStringLiteral("--config"), f.fileName(),
-                               QStringLiteral("--port"),   QString::number(port)};
+        const QStringList args{
+            QStringLiteral("--db"),         m_dir.filePath(QStringLiteral("s.db")),
+            QStringLiteral("--config"),     f.fileName(),
+            QStringLiteral("--port"),       QString::number(port),
+            QStringLiteral("--media-port"), QString::number(mediaPort),
+            QStringLiteral("--cert-dir"),   m_dir.path()};
         if (!m_process.start(QStringLiteral(MEETINGSERVER_PATH), args))
             return false;
+        const QString media = m_process.waitFor(QStringLiteral("^media \\d+$"));
+        m_mediaPort = quint16(media.section(QLatin1Char(' '), 1).toUInt());
         const QString ready = m_process.waitFor(QStringLiteral("^listening \\d+$"));
         m_port = quint16(ready.section(QLatin1Char(' '), 1).toUInt());
         return m_port != 0;
     }
     void stop() { m_process.stop(); }
     quint16 port() const { return m_port; }
+    quint16 mediaPort() const { return m_mediaPort; }
+    QString certificate() const { return m_dir.filePath(QStringLiteral("media-cert.pem")); }
+    // Reports of the web endpoints ("ringing …", "log …") arrive here.
+    TestProcess &output() { return m_process; }
     QString url() const { return QStringLiteral("ws://127.0.0.1:%1/im").arg(m_port); }
     QString dir() const { return m_dir.path(); }
 
@@ -98,4 +107,5 @@ private:
     QTemporaryDir m_dir;
     TestProcess m_process;
     quint16 m_port = 0;
+    quint16 m_mediaPort = 0;
 };

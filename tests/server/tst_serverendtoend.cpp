@@ -11,6 +11,7 @@ std::unique_ptr<TestProcess> client(const ServerUnderTest &server, qint64 accoun
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MEETING_CLIENT_TOKEN"), QString::fromLatin1(token));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("MEETING_CLIENT_CA"), server.certificate());
     const QStringList args{QStringLiteral("--server"), server.url(), QStringLiteral("--account"),
                            QString::number(account)};
     if (!p->start(QStringLiteral(MEETINGCLIENT_PATH), args, env) ||
@@ -48,6 +49,8 @@ void tst_ServerEndToEnd::groupCallWithLinkGuest()
 
     a->send(QStringLiteral("call grp-team"));
     QVERIFY(!b->waitFor(QStringLiteral("^incoming ")).isEmpty());
+    // The callee's client reports its ringing to the media server, over TLS.
+    QVERIFY(!server.output().waitFor(QStringLiteral("^ringing \\S+ 1002 ringing$")).isEmpty());
     b->send(QStringLiteral("accept"));
     QVERIFY(!b->waitFor(room(QStringLiteral("1001:0,1002:0"))).isEmpty());
     QVERIFY(!a->waitFor(room(QStringLiteral("1001:0,1002:0"))).isEmpty());
@@ -74,6 +77,9 @@ void tst_ServerEndToEnd::groupCallWithLinkGuest()
     a->send(QStringLiteral("end"));
     QVERIFY(!a->waitFor(QStringLiteral("^finished ")).isEmpty());
     QVERIFY(!b->waitFor(QStringLiteral("^finished ")).isEmpty());
+    // The finished meeting's log goes up, each account's to its own store.
+    QVERIFY(!a->waitFor(QStringLiteral("^logsent 204$")).isEmpty());
+    QVERIFY(!server.output().waitFor(QStringLiteral("^log 1001 [1-9]\\d*$")).isEmpty());
 }
 
 void tst_ServerEndToEnd::restartInTheMiddle()
@@ -95,7 +101,7 @@ void tst_ServerEndToEnd::restartInTheMiddle()
     server.stop();
     QVERIFY(!a->waitFor(QStringLiteral("^disconnected$")).isEmpty());
     QVERIFY(!b->waitFor(QStringLiteral("^disconnected$")).isEmpty());
-    QVERIFY(server.start(port));
+    QVERIFY(server.start(port, server.mediaPort()));
     QVERIFY(!a->waitFor(QStringLiteral("^ready$")).isEmpty());
     QVERIFY(!b->waitFor(QStringLiteral("^ready$")).isEmpty());
 

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QUrlQuery>
 #include <QWebSocket>
 
@@ -104,6 +105,9 @@ private:
 void tst_ServerWire::initTestCase()
 {
     QVERIFY(m_server.start());
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates(QSslCertificate::fromPath(m_server.certificate()));
+    QSslConfiguration::setDefaultConfiguration(tls);
     Wire w;
     QVERIFY(w.open(QUrl(m_server.url())));
     w.m_socket.sendBinaryMessage(envelope(1, 1, signIn(1001, "token-a")));
@@ -124,7 +128,7 @@ void tst_ServerWire::initTestCase()
     im::meeting::JoinMeetingResp joinResp;
     QVERIFY(joinResp.ParseFromString(joined.payload()));
     m_mediaUrl = QString::fromStdString(joinResp.media_server_url());
-    QVERIFY(m_mediaUrl.startsWith(QStringLiteral("ws://127.0.0.1:")));
+    QVERIFY(m_mediaUrl.startsWith(QStringLiteral("wss://127.0.0.1:")));
 }
 
 void tst_ServerWire::refusedFrames_data()
