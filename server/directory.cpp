@@ -1,5 +1,6 @@
 #include "directory.h"
 #include "meeting.pb.h"
+#include "wireformat.h"
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QUuid>
@@ -7,24 +8,11 @@
 
 Q_LOGGING_CATEGORY(lcDirectory, "im.server.directory")
 
+using wire::bytesOf;
+using wire::parse;
+using wire::str;
+
 namespace {
-template <class Message> QByteArray bytesOf(const Message &m)
-{
-    QByteArray bytes(int(m.ByteSizeLong()), Qt::Uninitialized);
-    m.SerializeToArray(bytes.data(), int(bytes.size()));
-    return bytes;
-}
-
-template <class Message> bool parse(Message &m, const QByteArray &payload)
-{
-    return m.ParseFromArray(payload.constData(), int(payload.size()));
-}
-
-QString str(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
-
 QString randomDigits(int n)
 {
     QString out;

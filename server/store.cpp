@@ -1,4 +1,5 @@
 #include "store.h"
+#include "wireformat.h"
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -7,23 +8,14 @@
 
 Q_LOGGING_CATEGORY(lcStore, "im.server.store")
 
-namespace {
-template <class Message> QByteArray bytesOf(const Message &m)
-{
-    QByteArray bytes(int(m.ByteSizeLong()), Qt::Uninitialized);
-    m.SerializeToArray(bytes.data(), int(bytes.size()));
-    return bytes;
-}
+using wire::bytesOf;
+using wire::parse;
+using wire::str;
 
+namespace {
 template <class Message> bool parseInto(Message &m, const QVariant &v)
 {
-    const QByteArray bytes = v.toByteArray();
-    return m.ParseFromArray(bytes.constData(), int(bytes.size()));
-}
-
-QString str(const std::string &s)
-{
-    return QString::fromStdString(s);
+    return parse(m, v.toByteArray());
 }
 
 // Each entry brings the schema from its index to the next version; never edit a shipped one.
