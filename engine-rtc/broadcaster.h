@@ -33,7 +33,9 @@ enum ConsumerType {
     CONSUMER_SCREEN = 4
 };
 Q_ENUM_NS(ConsumerType)
-enum MuteType {
+// The module passes values of these four on unchanged, also ones not declared here, so they
+// are fixed to int: every int is a value of theirs.
+enum MuteType : int {
     MUTE_AUDIO = 0,
     MUTE_VIDEO = 1,
     MUTE_WHITEBOARD = 2,
@@ -41,11 +43,11 @@ enum MuteType {
     MUTE_SHARE_AUDIO = 4
 };
 Q_ENUM_NS(MuteType)
-enum ShareType { SHARE_NONE = 0, SHARE_WHITEBOARD = 1, SHARE_PICTURE = 2 };
+enum ShareType : int { SHARE_NONE = 0, SHARE_WHITEBOARD = 1, SHARE_PICTURE = 2 };
 Q_ENUM_NS(ShareType)
-enum LayersLevel { LAYER_LOW = 0, LAYER_MEDIUM = 1, LAYER_HIGH = 2 };
+enum LayersLevel : int { LAYER_LOW = 0, LAYER_MEDIUM = 1, LAYER_HIGH = 2 };
 Q_ENUM_NS(LayersLevel)
-enum SoundEffectType { SOUND_NONE = 0, SOUND_DENOISE = 1, SOUND_ECHO = 2 };
+enum SoundEffectType : int { SOUND_NONE = 0, SOUND_DENOISE = 1, SOUND_ECHO = 2 };
 Q_ENUM_NS(SoundEffectType)
 enum Error {
     ERR_NONE = 0,

@@ -1,9 +1,11 @@
 #include "broadcaster.h"
+#include "mediachannel.h"
 #include <QCoreApplication>
 #include <QImage>
 #include <QMutexLocker>
 #include <QPointer>
 #include <QScreen>
+#include <QUrl>
 
 namespace qtwebrtc {
 
@@ -15,6 +17,7 @@ struct Registry
     Broadcaster::Hook hook;
     int maxDecibel = 0;
     int alive = 0;
+    bool network = false;
     QPointer<Broadcaster> last;
 };
 
@@ -55,6 +58,8 @@ void Broadcaster::record(const char *name, const QVariantList &args)
     }
     if (hook)
         hook(this, call);
+    if (m_channel)
+        m_channel->forward(call.name, args);
 }
 
 QList<Broadcaster::Call> Broadcaster::calls()
@@ -85,6 +90,12 @@ void Broadcaster::setHook(Hook hook)
     registry().hook = std::move(hook);
 }
 
+void Broadcaster::setNetworkEnabled(bool enabled)
+{
+    QMutexLocker locker(&registry().lock);
+    registry().network = enabled;
+}
+
 void Broadcaster::setMaxDecibel(int value)
 {
     QMutexLocker locker(&registry().lock);
@@ -105,7 +116,8 @@ Broadcaster *Broadcaster::last()
 
 void Broadcaster::emitFromOwnThread(std::function<void(Broadcaster *)> fn)
 {
-    QMetaObject::invokeMethod(this, [this, fn] { fn(this); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, fn] { fn(this); }, Qt::QueuedConnection);
 }
 
 void Broadcaster::sync()
@@ -114,7 +126,8 @@ void Broadcaster::sync()
         QCoreApplication::sendPostedEvents(this);
         return;
     }
-    QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [] {}, Qt::BlockingQueuedConnection);
 }
 
 int Broadcaster::heldMessages() const
@@ -123,7 +136,10 @@ int Broadcaster::heldMessages() const
     return m_held.size();
 }
 
-void Broadcaster::init() { record("init"); }
+void Broadcaster::init()
+{
+    record("init");
+}
 
 void Broadcaster::setEncryptionKey(const QByteArray &key, unsigned short value)
 {
@@ -134,12 +150,34 @@ void Broadcaster::createCall(const QString &mediaServerUrl, const CallInfo &info
 {
     record("createCall", {mediaServerUrl, info.muteVideo, info.muteVoice, info.isMeeting,
                           info.typeEnabled, info.isSpeaker, info.limit, info.meetingId});
+    bool network = false;
+    {
+        QMutexLocker locker(&registry().lock);
+        network = registry().network;
+    }
+    const QUrl url(mediaServerUrl);
+    const bool socketUrl =
+        url.scheme() == QLatin1String("ws") || url.scheme() == QLatin1String("wss");
+    if (network && socketUrl && !m_channel)
+        m_channel = new MediaChannel(this, url);
 }
 
-void Broadcaster::leave(bool dismiss) { record("leave", {dismiss}); }
-void Broadcaster::closeWebrtc() { record("closeWebrtc"); }
-void Broadcaster::kicked(qint64 uid, bool byInviter) { record("kicked", {uid, byInviter}); }
-void Broadcaster::transfer(qint64 uid) { record("transfer", {uid}); }
+void Broadcaster::leave(bool dismiss)
+{
+    record("leave", {dismiss});
+}
+void Broadcaster::closeWebrtc()
+{
+    record("closeWebrtc");
+}
+void Broadcaster::kicked(qint64 uid, bool byInviter)
+{
+    record("kicked", {uid, byInviter});
+}
+void Broadcaster::transfer(qint64 uid)
+{
+    record("transfer", {uid});
+}
 
 void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
 {
@@ -156,7 +194,10 @@ void Broadcaster::setAllowUnmute(bool allowUnmute, MuteType type)
     record("setAllowUnmute", {allowUnmute, int(type)});
 }
 
-void Broadcaster::setRequestOpenDev(MuteType type) { record("setRequestOpenDev", {int(type)}); }
+void Broadcaster::setRequestOpenDev(MuteType type)
+{
+    record("setRequestOpenDev", {int(type)});
+}
 
 int Broadcaster::setVolume(qint64 uid, double volume)
 {
@@ -169,14 +210,20 @@ void Broadcaster::setConsumerlayers(LayersLevel spatial, LayersLevel temporal, q
     record("setConsumerlayers", {int(spatial), int(temporal), uid});
 }
 
-void Broadcaster::setMirror(bool mirror) { record("setMirror", {mirror}); }
+void Broadcaster::setMirror(bool mirror)
+{
+    record("setMirror", {mirror});
+}
 
 void Broadcaster::setSoundEffectType(SoundEffectType type)
 {
     record("setSoundEffectType", {int(type)});
 }
 
-void Broadcaster::setProxy(const QString &proxy) { record("setProxy", {proxy}); }
+void Broadcaster::setProxy(const QString &proxy)
+{
+    record("setProxy", {proxy});
+}
 
 int Broadcaster::setAudioRecordingDevice(QString device)
 {
@@ -203,19 +250,40 @@ int Broadcaster::getMaxDecibel()
     return registry().maxDecibel;
 }
 
-void Broadcaster::raiseHand(bool cancel) { record("raiseHand", {cancel}); }
-void Broadcaster::inviteSpeak(qint64 uid, bool cancel) { record("inviteSpeak", {uid, cancel}); }
-void Broadcaster::agreeSpeak(qint64 uid, bool all) { record("agreeSpeak", {uid, all}); }
-void Broadcaster::rejectSpeak(qint64 uid) { record("rejectSpeak", {uid}); }
-void Broadcaster::beListener(qint64 uid) { record("beListener", {uid}); }
+void Broadcaster::raiseHand(bool cancel)
+{
+    record("raiseHand", {cancel});
+}
+void Broadcaster::inviteSpeak(qint64 uid, bool cancel)
+{
+    record("inviteSpeak", {uid, cancel});
+}
+void Broadcaster::agreeSpeak(qint64 uid, bool all)
+{
+    record("agreeSpeak", {uid, all});
+}
+void Broadcaster::rejectSpeak(qint64 uid)
+{
+    record("rejectSpeak", {uid});
+}
+void Broadcaster::beListener(qint64 uid)
+{
+    record("beListener", {uid});
+}
 
 void Broadcaster::createShare(ShareType type, QScreen *screen, const QRect &rect, int frameRate)
 {
     record("createShare", {int(type), ptr(screen), rect, frameRate});
 }
 
-void Broadcaster::createComputerAudio() { record("createComputerAudio"); }
-void Broadcaster::closeShare(const QString &shareId) { record("closeShare", {shareId}); }
+void Broadcaster::createComputerAudio()
+{
+    record("createComputerAudio");
+}
+void Broadcaster::closeShare(const QString &shareId)
+{
+    record("closeShare", {shareId});
+}
 
 void Broadcaster::setAllowDraw(const QString &shareId, bool allow)
 {
@@ -239,6 +307,9 @@ void Broadcaster::sendData(im::whiteboard::TransferData *data)
     record("sendData", {bytes});
 }
 
-void Broadcaster::setWhiteboard(QImage *whiteboard) { record("setWhiteboard", {ptr(whiteboard)}); }
+void Broadcaster::setWhiteboard(QImage *whiteboard)
+{
+    record("setWhiteboard", {ptr(whiteboard)});
+}
 
 } // namespace qtwebrtc

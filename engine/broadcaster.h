@@ -27,8 +27,13 @@ Q_NAMESPACE_EXPORT(QTWEBRTC_EXPORT)
 
 enum CallState { CALL_ENDED = 0, CALL_CONNECTED = 1, CALL_CONNECTING = 2 };
 Q_ENUM_NS(CallState)
-enum ConsumerType { CONSUMER_AUDIO = 0, CONSUMER_WHITEBOARD = 1, CONSUMER_VIDEO = 2,
-                    CONSUMER_SHARE_AUDIO = 3, CONSUMER_SCREEN = 4 };
+enum ConsumerType {
+    CONSUMER_AUDIO = 0,
+    CONSUMER_WHITEBOARD = 1,
+    CONSUMER_VIDEO = 2,
+    CONSUMER_SHARE_AUDIO = 3,
+    CONSUMER_SCREEN = 4
+};
 Q_ENUM_NS(ConsumerType)
 // The module passes values of these four on unchanged, also ones not declared here, so they
 // are fixed to int: every int is a value of theirs.
@@ -76,6 +81,8 @@ struct QTWEBRTC_EXPORT CallInfo
 
 // The fixed 16-bit value that travels with the encryption key.
 constexpr unsigned short kEncryptionKeyValue = 0x4D31;
+
+class MediaChannel;
 
 class QTWEBRTC_EXPORT Broadcaster : public QObject
 {
@@ -138,6 +145,9 @@ public:
     static QList<Call> calls(const QString &name);
     static void clearCalls();
     static void setHook(Hook hook);
+    // With this on, createCall with a ws: or wss: URL connects to that media server's control
+    // channel and the server's reports become this engine's signals.
+    static void setNetworkEnabled(bool enabled);
     // The answer getMaxDecibel gives.
     static void setMaxDecibel(int value);
     // Engines alive now, and the last one constructed (null once it is gone).
@@ -192,6 +202,7 @@ private:
     void record(const char *name, const QVariantList &args = {});
 
     qint64 m_userId;
+    MediaChannel *m_channel = nullptr;
     mutable QMutex m_heldLock;
     QList<im::whiteboard::TransferData *> m_held;
 };

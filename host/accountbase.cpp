@@ -5,8 +5,7 @@
 AccountBase::AccountBase(qint64 accountId, int deviceId, QObject *parent)
     : QObject(parent), m_accountId(accountId), m_deviceId(deviceId),
       m_self(QSharedPointer<ContactItem>::create(accountId))
-{
-}
+{}
 
 AccountBase::~AccountBase() = default;
 
@@ -15,6 +14,11 @@ void AccountBase::sendRequest(int commandId, const QByteArray &payload, Callback
 {
     m_requests.append({commandId, payload, false});
     emit requestSent(commandId, payload);
+    const bool scripted = !m_scripted.value(commandId).isEmpty();
+    if (m_remoteServer && !scripted) {
+        m_remoteServer(commandId, payload, callback);
+        return;
+    }
     const std::optional<Answer> answer = answerFor(commandId, payload);
     if (!answer || !callback)
         return;

@@ -41,12 +41,15 @@ public:
     // Returns no answer to leave the request unanswered.
     using Server = std::function<std::optional<Answer>(int commandId, const QByteArray &payload)>;
     using SyncServer = std::function<QVariantMap(int commandId, const QByteArray &payload)>;
+    // A server across a network: it calls back later, exactly once, also on failure.
+    using RemoteServer =
+        std::function<void(int commandId, const QByteArray &payload, Callback callback)>;
 
     AccountBase(qint64 accountId, int deviceId, QObject *parent = nullptr);
     ~AccountBase() override;
 
-    virtual void sendRequest(int commandId, const QByteArray &payload, Callback callback,
-                             bool flag, const QVariantMap &extra);
+    virtual void sendRequest(int commandId, const QByteArray &payload, Callback callback, bool flag,
+                             const QVariantMap &extra);
     virtual QVariantMap sendSyncRequest(int commandId, const QByteArray &payload);
 
     QSharedPointer<DialogBase> dialog(const QString &dialogId, bool create) const;
@@ -70,6 +73,7 @@ public:
     // Server side, for tests and the demo.
     void setServer(Server server) { m_server = std::move(server); }
     void setSyncServer(SyncServer server) { m_syncServer = std::move(server); }
+    void setRemoteServer(RemoteServer server) { m_remoteServer = std::move(server); }
     void scriptAnswer(int commandId, int code, const QByteArray &body = {});
     QList<Request> requests() const { return m_requests; }
     QList<Request> requests(int commandId) const;
@@ -93,6 +97,7 @@ private:
     UserManager m_users;
     Server m_server;
     SyncServer m_syncServer;
+    RemoteServer m_remoteServer;
     QHash<int, QList<Answer>> m_scripted;
     QList<Request> m_requests;
 };

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-declarative-dev qt6-multimedia-dev qt6-l10n-tools
+    qt6-websockets-dev libqt6sql6-sqlite
     qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-layouts
     qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtqml-workerscript
     qml6-module-qtmultimedia qml6-module-qttest

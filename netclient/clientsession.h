@@ -1,0 +1,60 @@
+#pragma once
+#include "accountbase.h"
+#include "networkchannel.h"
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <memory>
+
+class MeetingManager;
+class MeetingModel;
+class MeetingLinkItem;
+
+// One signed-in client of the meeting server, headless: the host's part (account, request
+// channel, feeding server pushes to the meeting manager) and a user who follows simple
+// commands. What it sees is reported as one line per change.
+class ClientSession : public QObject
+{
+    Q_OBJECT
+public:
+    ClientSession(qint64 accountId, const QByteArray &token, const QUrl &server,
+                  QObject *parent = nullptr);
+    ~ClientSession() override;
+
+    void start();
+    // One command line; returns false for one it does not know.
+    bool command(const QString &line);
+
+signals:
+    void report(const QString &line);
+
+private:
+    void onSignedIn(const im::wire::SignInResp &answer);
+    void onPush(im::wire::PushKind kind, const QByteArray &payload);
+    void onMeetingPush(const im::wire::MeetingPush &push);
+    void onMeetingFinished(const im::wire::MeetingPush &push);
+    void ensureDialog(const QString &dialogId, bool isGroup, const QList<qint64> &members);
+    void onAccountCall(const QString &name, const QVariantList &args);
+    void call(const QString &dialogId);
+    void startMedia(MeetingModel *model);
+    void writeLink(const QString &file);
+    void joinLink(const QString &file);
+    void uploadLog(const QString &fileName, const QString &url);
+    void snapshot();
+
+    std::unique_ptr<AccountBase> m_account;
+    NetworkChannel *m_channel = nullptr;
+    MeetingManager *m_manager = nullptr;
+    QPointer<MeetingModel> m_current;
+    QPointer<MeetingModel> m_incoming;
+    QPointer<MeetingLinkItem> m_linkOffer;
+    QSet<QString> m_keyed;
+    QHash<QString, im::wire::MeetingPush> m_running;
+    QSet<QString> m_creating;
+    QString m_linkFile;
+    QString m_last;
+    QTimer m_watch;
+    QNetworkAccessManager m_network;
+};
