@@ -311,6 +311,9 @@ void EngineEventsTest::runCase()
     }
     m_spies.push_back(
         std::make_unique<QSignalSpy>(m_model->attendeeList(), &MeetingAttendeeList::kickedOut));
+    // What the setup posted must reach the engine before the log starts.
+    if (m_engine)
+        m_engine->sync();
     Engine::clearCalls();
     AccountManager::getInstance()->reset();
     m_account->clearRequests();
