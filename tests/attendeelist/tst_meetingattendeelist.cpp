@@ -84,6 +84,7 @@ private slots:
     void reconcileWithServerSet();
     void reconcileDerivedList();
     void removal();
+    void deadRowInBorrowingList();
     void userShownTwice();
     void updateAttendee();
     void fullSort();
@@ -296,6 +297,28 @@ void tst_MeetingAttendeeList::removal()
 }
 
 // The search results list an attendee who also applies to join twice, with two live objects.
+void tst_MeetingAttendeeList::deadRowInBorrowingList()
+{
+    // Run under the sanitizers: the borrowing list keeps a row whose object its owner deleted
+    // until its next refresh, and no counter, ordering or query may read that object.
+    Fixture owner(QStringLiteral("2AS1 3AS1 4AL1"));
+    MeetingAttendeeList derived(&owner.account, nullptr);
+    derived.setUserId(kSelf);
+    derived.setDifferentAttendees(owner.list.rows());
+    QCOMPARE(derived.speakerCount(), 2);
+    owner.list.updateAttendee(QList<qint64>{2, 4}, true);
+    QCOMPARE(derived.count(), 3);
+
+    QVERIFY(derived.updateAttendee(4, 0, 0, ACTIVE, SPEAKER, -1));
+    QCOMPARE(derived.speakerCount(), 2);
+    derived.updateAttendeesStatus(2, TIMEOUT);
+    derived.sortAttendeeByVideo(4, 0, VIDEO, -1);
+    QVERIFY(!derived.getAttendeeInfoByUid(3, VIDEO));
+    QCOMPARE(derived.getRaiseHandCount(derived.speakerCount()), 0);
+    derived.setDifferentAttendees(owner.list.rows());
+    QCOMPARE(order(derived), QStringLiteral("2 4"));
+}
+
 void tst_MeetingAttendeeList::userShownTwice()
 {
     Fixture attendees(QStringLiteral("2AS0 3AS0")), applicants(QStringLiteral("2IL0"));
