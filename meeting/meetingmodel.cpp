@@ -184,7 +184,10 @@ void MeetingModel::releaseFromSearch(const MeetingAttendeeList *owner, qint64 ui
 void MeetingModel::setMeeting(const MeetingInfo &info)
 {
     const QString oldNonce = m_info.nonce;
+    const int oldCapacity = m_info.speakerCapacity;
     m_info.update(info);
+    if (m_info.speakerCapacity != oldCapacity)
+        emit speakerCapacityChanged(m_info.speakerCapacity);
     setcanSpeakingPrivileges(!m_info.disableSpeakingPrivileges);
     if (m_info.version > info.version || m_webSocketConnected)
         return;

@@ -1,5 +1,6 @@
 // A QML item binds to a property or a list role; after a change from C++ the bound value
 // must be the new one, which holds only when the change was notified.
+#include "builders.h"
 #include "im.pb.h"
 #include "meetingfixture.h"
 #include "meetinglinkitem.h"
@@ -76,6 +77,13 @@ void TestQmlBindings::bound_data()
                           << "isHost" << -1
                           << SceneAct([](Scene &s) { s.meeting.model.setHost(true); })
                           << QVariant(true);
+    QTest::addRow("speaker capacity") << "model"
+                                      << "speakerCapacity" << -1 << SceneAct([](Scene &s) {
+                                             MeetingInfo info = testsupport::record("m", 1, {});
+                                             info.speakerCapacity = 7;
+                                             s.meeting.model.setMeeting(info);
+                                         })
+                                      << QVariant(7);
     QTest::addRow("status role") << "attendees"
                                  << "status" << 2 << SceneAct([](Scene &s) {
                                         s.meeting.model.attendeeList()->updateAttendeesStatus(202,
