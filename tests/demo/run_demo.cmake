@@ -30,43 +30,31 @@ if(NOT code EQUAL 0)
 endif()
 
 # What the models must have reported, in the words of the timeline.
+set(invited_events
+    "incoming call announced"
+    "join accepted by the server"
+    "state: connected to the media room (CONNECTED)"
+    "Ines Duarte is in the call"
+    "turns the camera on"
+    "you are the host now"
+    "Lea Novak raises a hand"
+    "prompt for the host: Lea Novak raised a hand"
+    "Lea Novak is now a speaker"
+    "Ravi Iyer declined"
+    "Tomas Berg is muted by the host (mute all)"
+    "Tomas Berg starts sharing the screen"
+    "Ines Duarte opens a whiteboard"
+    "Elif Demir waits to be let in"
+    "Elif Demir is in the call"
+    "state: not in the call (NOTCREATE)")
 if(WITH_SERVER)
-    set(events
+    set(events ${invited_events}
         "signed in at the meeting server"
-        "incoming call announced"
-        "join accepted by the server"
-        "state: connected to the media room (CONNECTED)"
-        "Ines Duarte is in the call"
-        "skipped: Mara Lind talks"
-        "you are the host now"
-        "Lea Novak raises a hand"
-        "Lea Novak is now a speaker"
-        "Ravi Iyer declined"
-        "Tomas Berg is muted by the host (mute all)"
-        "Tomas Berg starts sharing the screen"
-        "Ines Duarte opens a whiteboard"
-        "Elif Demir waits to be let in"
-        "Elif Demir is in the call"
-        "state: not in the call (NOTCREATE)")
+        "Lea Novak is now a listener"
+        "skipped: Mara Lind talks")
 elseif(SCENARIO STREQUAL "invited")
-    set(events
-        "incoming call announced"
-        "join accepted by the server"
-        "state: connected to the media room (CONNECTED)"
-        "Ines Duarte is in the call"
-        "turns the camera on"
+    set(events ${invited_events}
         "speaking: Mara Lind"
-        "you are the host now"
-        "Lea Novak raises a hand"
-        "prompt for the host: Lea Novak raised a hand"
-        "Lea Novak is now a speaker"
-        "Ravi Iyer declined"
-        "Tomas Berg is muted by the host (mute all)"
-        "Tomas Berg starts sharing the screen"
-        "Ines Duarte opens a whiteboard"
-        "Elif Demir waits to be let in"
-        "Elif Demir is in the call"
-        "state: not in the call (NOTCREATE)"
         "rating 5/5 received")
 else()
     set(events
