@@ -123,10 +123,10 @@ bool parse(int argc, char **argv, Options &o)
         else
             return false;
     }
-    const bool serverOk =
-        o.server.isEmpty() || (!o.config.isEmpty() && o.scenario == QLatin1String("invited"));
+    const bool serverOk = o.server.isEmpty() || !o.config.isEmpty();
     return !o.out.isEmpty() && Scenario::names().contains(o.scenario) && serverOk;
 }
+
 int writeServerConfig(const QString &path)
 {
     const Cast cast;
@@ -199,6 +199,11 @@ int main(int argc, char **argv)
     Options options;
     if (!parse(argc, argv, options)) {
         usage();
+        return 2;
+    }
+    if (!options.server.isEmpty() && options.scenario != QLatin1String("invited")) {
+        std::fputs("meetingdemo: against a meeting server only the invited scenario plays\n",
+                   stderr);
         return 2;
     }
     if (!options.writeConfig.isEmpty())
