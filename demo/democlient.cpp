@@ -15,6 +15,9 @@
 #include "meetingmodel.h"
 #include "meetingservicecmd.h"
 #include "simserver.h"
+#ifdef MEETING_DEMO_NETWORK
+#include "networkchannel.h"
+#endif
 #include "timeline.h"
 #include "whiteboardstore.h"
 #include <QRandomGenerator>
@@ -53,12 +56,6 @@ DemoClient::DemoClient(const Cast &cast, SimServer *server, QObject *parent)
     : QObject(parent), m_cast(cast), m_server(server),
       m_account(std::make_unique<AccountBase>(cast.selfId(), 1))
 {
-    m_account->setServer([server](int command, const QByteArray &payload) {
-        return server->answer(command, payload);
-    });
-    m_account->setSyncServer([server](int command, const QByteArray &payload) {
-        return server->answerSync(command, payload);
-    });
     for (const Person &p : cast.people())
         m_account->userManager()->addContact(p.id, p.name);
     for (const Conversation &c : cast.conversations()) {
@@ -97,12 +94,8 @@ DemoClient::DemoClient(const Cast &cast, SimServer *server, QObject *parent)
 
     connect(AccountManager::getInstance(), &AccountManager::called, this,
             &DemoClient::onAccountCall);
-    connect(server, &SimServer::pushed, this, &DemoClient::onPushed);
-    connect(server, &SimServer::meetingEnded, this, &DemoClient::onMeetingEnded);
     connect(this, &DemoClient::notice, m_timeline,
             [this](const QString &text) { m_timeline->add(QStringLiteral("client"), text); });
-    connect(server, &SimServer::note, m_timeline,
-            [this](const QString &text) { m_timeline->add(QStringLiteral("server"), text); });
     connect(
         links(), &QAbstractItemModel::rowsInserted, this,
         [this](const QModelIndex &, int first, int last) {
@@ -113,7 +106,80 @@ DemoClient::DemoClient(const Cast &cast, SimServer *server, QObject *parent)
                     m_conversations->add(item->dialogId(), item->name());
             }
         });
+    if (!server)
+        return;
+    m_account->setServer([server](int command, const QByteArray &payload) {
+        return server->answer(command, payload);
+    });
+    m_account->setSyncServer([server](int command, const QByteArray &payload) {
+        return server->answerSync(command, payload);
+    });
+    connect(server, &SimServer::pushed, this, &DemoClient::onPushed);
+    connect(server, &SimServer::meetingEnded, this, &DemoClient::onMeetingEnded);
+    connect(server, &SimServer::note, m_timeline,
+            [this](const QString &text) { m_timeline->add(QStringLiteral("server"), text); });
+    m_signedIn = true;
     links()->listMeetingLinks();
+}
+
+#ifdef MEETING_DEMO_NETWORK
+void DemoClient::connectToServer(const QUrl &url, const QByteArray &token)
+{
+    auto *channel = new NetworkChannel(m_account.get(), url, token, this);
+    connect(channel, &NetworkChannel::signedIn, this, [this](const im::wire::SignInResp &answer) {
+        for (const im::wire::MeetingPush &p : answer.meetings())
+            onServerPush(im::wire::MEETING_UPDATED, p);
+        if (!std::exchange(m_signedIn, true))
+            links()->listMeetingLinks();
+        m_timeline->add(QStringLiteral("client"), tr("signed in at the meeting server"));
+    });
+    connect(channel, &NetworkChannel::signInRefused, this, [this](int code) {
+        emit notice(tr("The server refused the sign-in (%1).").arg(code));
+    });
+    connect(channel, &NetworkChannel::pushReceived, this,
+            [this](im::wire::PushKind kind, const QByteArray &payload) {
+                im::wire::MeetingPush push;
+                if (push.ParseFromArray(payload.constData(), int(payload.size())))
+                    onServerPush(kind, push);
+            });
+    channel->open();
+}
+
+void DemoClient::onServerPush(int kind, const im::wire::MeetingPush &wire)
+{
+    MeetingPush push;
+    push.dialogId = QString::fromStdString(wire.dialog_id());
+    push.meeting = wire.meeting();
+    push.nonce = QString::fromStdString(wire.nonce());
+    push.key = QByteArray::fromStdString(wire.key());
+    push.clientId = QString::fromStdString(wire.client_id());
+    push.invitation = wire.invitation();
+    const QString id = QString::fromStdString(wire.meeting().id());
+    if (kind == im::wire::MEETING_FINISHED) {
+        m_running.remove(id);
+        m_manager->meetingBeFinished(id);
+        onMeetingEnded(push.dialogId, id);
+        return;
+    }
+    m_running.insert(id, push);
+    onPushed(push);
+}
+#else
+void DemoClient::connectToServer(const QUrl &, const QByteArray &)
+{
+    emit notice(tr("This demo was built without the meeting server."));
+}
+#endif
+
+QString DemoClient::runningMeeting(const QString &dialogId) const
+{
+    if (m_server)
+        return m_server->runningMeeting(dialogId);
+    for (const MeetingPush &p : m_running) {
+        if (p.dialogId == dialogId)
+            return QString::fromStdString(p.meeting.id());
+    }
+    return {};
 }
 
 DemoClient::~DemoClient()
@@ -156,7 +222,7 @@ QString DemoClient::incomingPlace() const
 
 QString DemoClient::receivedLinkName() const
 {
-    const auto link = m_server->receivedLink();
+    const auto link = m_server ? m_server->receivedLink() : std::nullopt;
     return link ? QString::fromStdString(link->name()) : QString();
 }
 
@@ -182,7 +248,7 @@ void DemoClient::declineIncoming()
 
 void DemoClient::startMeeting(const QString &dialogId)
 {
-    const QString running = m_server->runningMeeting(dialogId);
+    const QString running = runningMeeting(dialogId);
     if (!running.isEmpty()) {
         MeetingList *list = m_manager->meetingList(dialogId, false);
         if (MeetingModel *model = list ? list->getMeetingModel(running) : nullptr)
@@ -297,7 +363,7 @@ void DemoClient::inviteMissing()
 void DemoClient::simulateIncomingCall(const QString &dialogId)
 {
     const Conversation *conversation = m_cast.conversation(dialogId);
-    if (!conversation || conversation->members.isEmpty())
+    if (!m_server || !conversation || conversation->members.isEmpty())
         return;
     if (!m_server->runningMeeting(dialogId).isEmpty()) {
         emit notice(tr("A meeting is already running in %1.").arg(conversation->title));
@@ -322,7 +388,7 @@ void DemoClient::simulateIncomingCall(const QString &dialogId)
 
 void DemoClient::openReceivedLink()
 {
-    const auto link = m_server->receivedLink();
+    const auto link = m_server ? m_server->receivedLink() : std::nullopt;
     if (!link)
         return;
     // The link's id, password and token came in a chat message.
@@ -377,8 +443,11 @@ void DemoClient::onPushed(const MeetingPush &push)
 void DemoClient::onMeetingEnded(const QString &dialogId, const QString &)
 {
     MeetingInfoHash remaining;
-    for (const MeetingPush &p : m_server->meetingsOf(dialogId))
-        remaining.insert(QString::fromStdString(p.meeting.id()), infoFrom(p));
+    const QList<MeetingPush> left = m_server ? m_server->meetingsOf(dialogId) : m_running.values();
+    for (const MeetingPush &p : left) {
+        if (p.dialogId == dialogId)
+            remaining.insert(QString::fromStdString(p.meeting.id()), infoFrom(p));
+    }
     m_manager->setMeetings(dialogId, remaining);
 }
 

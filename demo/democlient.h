@@ -1,6 +1,7 @@
 #pragma once
 #include "meetinglinkitem.h"
 #include "meetingmodel.h"
+#include "simserver.h"
 #include <QColor>
 #include <QObject>
 #include <QPointer>
@@ -9,13 +10,16 @@
 
 class AccountBase;
 class Cast;
+class NetworkChannel;
+class QUrl;
 class ConversationModel;
 class MeetingLinkList;
 class MeetingManager;
-class SimServer;
 class Timeline;
 class WhiteboardStore;
-struct MeetingPush;
+namespace im::wire {
+class MeetingPush;
+}
 
 // The host side of the client: one signed-in account with its meeting manager, the host's
 // handling of server pushes and account manager calls (invitations, join and create outcomes,
@@ -46,8 +50,13 @@ class DemoClient : public QObject
     Q_PROPERTY(QString receivedLinkName READ receivedLinkName CONSTANT)
     Q_PROPERTY(QString ratingFor READ ratingFor NOTIFY ratingForChanged)
 public:
+    // Without a simulated server the account waits for `connectToServer`.
     DemoClient(const Cast &cast, SimServer *server, QObject *parent = nullptr);
     ~DemoClient() override;
+
+    // Signs the account in at a meeting server, which then answers and pushes instead.
+    void connectToServer(const QUrl &url, const QByteArray &token);
+    bool signedIn() const { return m_signedIn; }
 
     MeetingManager *manager() const { return m_manager; }
     MeetingLinkList *links() const;
@@ -93,6 +102,8 @@ signals:
 private:
     void onPushed(const MeetingPush &push);
     void onMeetingEnded(const QString &dialogId, const QString &meetingId);
+    void onServerPush(int kind, const im::wire::MeetingPush &push);
+    QString runningMeeting(const QString &dialogId) const;
     void onAccountCall(const QString &name, const QVariantList &args);
     void watchModel(MeetingModel *model);
     void setCurrent(MeetingModel *model);
@@ -115,4 +126,7 @@ private:
     QHash<QString, bool> m_cameraOnJoin;
     QSet<const MeetingModel *> m_wasConnected;
     QString m_ratingFor;
+    // What a meeting server said runs, by meeting id.
+    QHash<QString, MeetingPush> m_running;
+    bool m_signedIn = false;
 };

@@ -1,12 +1,12 @@
 #include "scenario.h"
 #include "cast.h"
 #include "democlient.h"
-#include "mediaroom.h"
 #include "meetingattendeelist.h"
 #include "meetingattendeeuser.h"
 #include "meetinglinkitem.h"
 #include "meetinglinklist.h"
 #include "meetingmodel.h"
+#include "people.h"
 #include "simserver.h"
 #include "timeline.h"
 #include "whiteboardstore.h"
@@ -27,9 +27,10 @@ constexpr int kPatienceMs = 15000;
 constexpr int kSettleMs = 400;
 } // namespace
 
-Scenario::Scenario(const Cast &cast, DemoClient *client, SimServer *server, QQuickWindow *window,
-                   QObject *parent)
-    : QObject(parent), m_cast(cast), m_client(client), m_server(server), m_window(window)
+Scenario::Scenario(const Cast &cast, DemoClient *client, SimServer *server, People *people,
+                   QQuickWindow *window, QObject *parent)
+    : QObject(parent), m_cast(cast), m_client(client), m_server(server), m_people(people),
+      m_window(window)
 {}
 
 QStringList Scenario::names()
@@ -57,9 +58,9 @@ QList<Screenshot> Scenario::screenshots(const QString &name)
             {QStringLiteral("09-after-leaving.png"), false}};
 }
 
-MediaRoom *Scenario::room() const
+void Scenario::skip(const QString &why)
 {
-    return m_server->room(m_meetingId);
+    m_client->timeline()->add(QStringLiteral("script"), QStringLiteral("skipped: %1").arg(why));
 }
 
 MeetingModel *Scenario::meeting() const
@@ -67,15 +68,20 @@ MeetingModel *Scenario::meeting() const
     return m_client->current();
 }
 
-MeetingLinkItem *Scenario::linkNamed(const QString &name) const
+MeetingLinkItem *Scenario::linkWhere(const std::function<bool(MeetingLinkItem *)> &test) const
 {
     MeetingLinkList *links = m_client->links();
     for (int row = 0; row < links->rowCount(); ++row) {
         auto *item = links->data(links->index(row), Qt::UserRole + 1).value<MeetingLinkItem *>();
-        if (item && item->name() == name)
+        if (item && test(item))
             return item;
     }
     return nullptr;
+}
+
+MeetingLinkItem *Scenario::linkNamed(const QString &name) const
+{
+    return linkWhere([&name](MeetingLinkItem *item) { return item->name() == name; });
 }
 
 MeetingAttendeeUser *Scenario::entry(qint64 uid, int type) const
@@ -94,7 +100,7 @@ void Scenario::start()
         return;
     m_running = true;
     m_failures.clear();
-    m_steps = m_name == QLatin1String("hosting") ? hostingSteps() : invitedSteps();
+    m_steps = m_name == QLatin1String("hosting") && m_server ? hostingSteps() : invitedSteps();
     m_next = 0;
     runNext();
 }
@@ -178,20 +184,26 @@ QList<Scenario::Step> Scenario::invitedSteps()
     auto connected = [this] {
         return meeting() && meeting()->state() == MeetingDefines::CONNECTED;
     };
-    auto act = [this](auto fn) {
-        return [this, fn] {
-            if (MediaRoom *r = room())
-                fn(r);
-        };
+    People *people = m_people;
+    const bool heard = people->heard();
+    auto speak = [this, people, heard](qint64 uid, int ms) {
+        if (heard)
+            people->speak(uid, ms);
+        else
+            skip(QStringLiteral("%1 talks; voices do not reach this client").arg(m_cast.name(uid)));
+    };
+    auto teamLink = [this] {
+        return linkWhere(
+            [](MeetingLinkItem *item) { return item->dialogId() == QLatin1String("grp-design"); });
     };
     const qint64 self = m_cast.selfId();
     return {
         {0, QStringLiteral("Mara starts \"Design review\" and calls the design team"),
-         [this, self] {
+         [this, people, self] {
              tab(QStringLiteral("people"));
-             m_meetingId = m_server->startMeeting(kMara, QStringLiteral("grp-design"),
-                                                  QStringLiteral("Design review"), {kTomas},
-                                                  {self, kInes, kJun, kLea, kRavi});
+             people->startMeeting(kMara, QStringLiteral("grp-design"),
+                                  QStringLiteral("Design review"), {kTomas},
+                                  {self, kInes, kJun, kLea, kRavi});
          }},
         {400, QStringLiteral("the call rings"), [this] { shoot(screenshots(m_name).at(0).name); },
          [this] { return m_client->incoming() != nullptr; }, kSettleMs},
@@ -199,26 +211,34 @@ QList<Scenario::Step> Scenario::invitedSteps()
          [this] {
              m_client->acceptIncoming(true);
          }},
-        {0, QStringLiteral("connected; Ines joins while Mara talks"), act([](MediaRoom *r) {
-             r->join(kInes);
-             r->giveFloor(kMara, 3500);
-         }),
+        {0, QStringLiteral("connected; Ines joins while Mara talks"),
+         [people, speak] {
+             people->join(kInes);
+             speak(kMara, 3500);
+         },
          connected},
-        {600, QStringLiteral("Jun joins"), act([](MediaRoom *r) { r->join(kJun); })},
-        {600, QStringLiteral("Lea joins as a listener"), act([](MediaRoom *r) { r->join(kLea); })},
+        {600, QStringLiteral("Jun joins"),
+         [people] {
+             people->join(kJun);
+         }},
+        {600, QStringLiteral("Lea joins as a listener"),
+         [people] {
+             people->join(kLea);
+         }},
         {600, QStringLiteral("everyone is in; Mara is talking"),
          [this] { shoot(screenshots(m_name).at(1).name); },
-         [this, state] {
+         [this, state, heard] {
              return state(kLea) == MeetingDefines::ACTIVE &&
-                    meeting()->whoRSpeaking().contains(m_cast.name(kMara));
+                    (!heard || meeting()->whoRSpeaking().contains(m_cast.name(kMara)));
          },
          kSettleMs},
         {300, QStringLiteral("Mara hands the host role to you"),
-         act([self](MediaRoom *r) { r->transferHost(self); })},
-        {0, QStringLiteral("Lea raises her hand"),
-         act([](MediaRoom *r) { r->raiseHand(kLea, true); }),
-         [this] {
-             return meeting() && meeting()->isHost();
+         [people, self] {
+             people->transferHost(kMara, self);
+         }},
+        {0, QStringLiteral("Lea raises her hand"), [people] { people->raiseHand(kLea, true); },
+         [this, status] {
+             return meeting() && meeting()->isHost() && status(kLea) == MeetingDefines::LISTENER;
          }},
         {250, QStringLiteral("the host sees the raised hand"),
          [this] { shoot(screenshots(m_name).at(2).name); },
@@ -228,13 +248,14 @@ QList<Scenario::Step> Scenario::invitedSteps()
              if (MeetingModel *m = meeting())
                  m->agreeSpeak(kLea, false);
          }},
-        {0, QStringLiteral("Lea speaks, camera on"),
-         act([](MediaRoom *r) { r->giveFloor(kLea, 2000); }),
+        {0, QStringLiteral("Lea speaks, camera on"), [speak] { speak(kLea, 2000); },
          [status, user] {
              return status(kLea) == MeetingDefines::SPEAKER && user(kLea)->muteVideo() == 0;
          }},
         {900, QStringLiteral("Ravi declines the call"),
-         act([](MediaRoom *r) { r->decline(kRavi); })},
+         [people] {
+             people->decline(kRavi);
+         }},
         {700, QStringLiteral("you mute everyone and keep them muted"),
          [this] {
              if (MeetingModel *m = meeting())
@@ -246,15 +267,21 @@ QList<Scenario::Step> Scenario::invitedSteps()
         {250, QStringLiteral("everyone but you is muted"),
          [this] { shoot(screenshots(m_name).at(3).name); },
          [user] { return user(kTomas) && user(kTomas)->muteVoice() == 3; }, kSettleMs},
-        {600, QStringLiteral("you lift mute-all; people unmute themselves"),
+        {600, QStringLiteral("you lift mute-all"),
          [this] {
              if (MeetingModel *m = meeting())
                  m->setMuteAll(false, true, MeetingDefines::MUTE_AUDIO);
          }},
-        {600, QStringLiteral("Tomas shares his screen and presents"), act([](MediaRoom *r) {
-             r->startScreenShare(kTomas);
-             r->giveFloor(kTomas, 3500);
-         }),
+        {300, QStringLiteral("people unmute themselves"),
+         [people] {
+             for (qint64 uid : {kMara, kTomas, kInes, kJun, kLea})
+                 people->setMic(uid, true);
+         }},
+        {300, QStringLiteral("Tomas shares his screen and presents"),
+         [people, speak] {
+             people->startScreenShare(kTomas);
+             speak(kTomas, 3500);
+         },
          [user] {
              return user(kTomas) && user(kTomas)->muteVoice() == 0;
          }},
@@ -262,22 +289,35 @@ QList<Scenario::Step> Scenario::invitedSteps()
          [this] { shoot(screenshots(m_name).at(4).name); },
          [user] { return user(kTomas, MeetingDefines::SHARESCREEN) != nullptr; }, kSettleMs},
         {300, QStringLiteral("Tomas stops sharing; Ines opens a whiteboard and sketches"),
-         act([](MediaRoom *r) {
-             r->stopShare(kTomas);
-             r->openWhiteboard(kInes);
-             r->giveFloor(kInes, 5000);
-         })},
-        {600, QStringLiteral("the sketch takes shape"),
+         [this, people, speak] {
+             people->stopShare(kTomas);
+             people->openWhiteboard(kInes);
+             speak(kInes, 5000);
+             if (!people->draw())
+                 skip(QStringLiteral("Ines's sketch; the people's clients do not draw"));
+         }},
+        {600, QStringLiteral("the whiteboard is open"),
          [this] { shoot(screenshots(m_name).at(5).name); },
-         [this, user] {
+         [this, user, people] {
              MeetingAttendeeUser *board = user(kInes, MeetingDefines::WHITEBOARD);
-             return board && m_client->whiteboards()->strokes(board->shareId()).size() >= 9;
+             return board && (!people->draw() ||
+                              m_client->whiteboards()->strokes(board->shareId()).size() >= 9);
          },
          kSettleMs},
-        {300, QStringLiteral("Elif asks to join through the team's meeting link"),
-         [this] {
+        {300, QStringLiteral("you keep a meeting link to the team's room"),
+         [this, teamLink] {
+             if (!teamLink())
+                 m_client->links()->createOrUpdateMeetingLink(QString(),
+                                                              QStringLiteral("Design team room"));
+         }},
+        {0, QStringLiteral("Elif asks to join through the team's meeting link"),
+         [this, people, teamLink] {
              tab(QStringLiteral("waiting"));
-             m_server->applyByLink(kElif, m_server->ownLinkId(QStringLiteral("grp-design")));
+             if (MeetingLinkItem *link = teamLink())
+                 people->applyByLink(kElif, {link->id(), link->token(), link->password()});
+         },
+         [teamLink] {
+             return teamLink() != nullptr;
          }},
         {250, QStringLiteral("Elif waits to be let in"),
          [this] { shoot(screenshots(m_name).at(6).name); },

@@ -14,20 +14,22 @@ class MediaRoom;
 class MeetingAttendeeUser;
 class MeetingLinkItem;
 class MeetingModel;
+class People;
 class QQuickWindow;
 class SimServer;
 
 // The built-in scenarios. "invited": an incoming team meeting from the first ring to the rating
 // after leaving. "hosting": a meeting the user starts and runs, a call, and a meeting joined
-// through someone's link. Other people act through the simulated server and media room; the
-// user acts through the same client calls the UI makes. Screenshots are taken at the moments
-// worth seeing.
+// through someone's link. Other people act through `People` (the simulated server, or their
+// own clients of a meeting server, where "invited" alone is played); the user acts through the
+// same client calls the UI makes. Screenshots are taken at the moments worth seeing.
 class Scenario : public QObject
 {
     Q_OBJECT
 public:
-    Scenario(const Cast &cast, DemoClient *client, SimServer *server, QQuickWindow *window,
-             QObject *parent = nullptr);
+    // `server` is null when the people are clients of a meeting server.
+    Scenario(const Cast &cast, DemoClient *client, SimServer *server, People *people,
+             QQuickWindow *window, QObject *parent = nullptr);
 
     // Screenshots go to `dir`; without one none are taken.
     void setScreenshotDir(const QString &dir) { m_dir = dir; }
@@ -63,10 +65,12 @@ private:
     QList<Step> hostingSteps();
     void runNext();
     void runWhenReady(const QDeadlineTimer &deadline);
-    MediaRoom *room() const;
+    // A step the people cannot play here: a timeline note instead.
+    void skip(const QString &why);
     MeetingModel *meeting() const;
     // The entry of `uid` of that AttendeeType in the open meeting, or null.
     MeetingAttendeeUser *entry(qint64 uid, int type) const;
+    MeetingLinkItem *linkWhere(const std::function<bool(MeetingLinkItem *)> &test) const;
     MeetingLinkItem *linkNamed(const QString &name) const;
     void shoot(const QString &name);
     void expect(bool ok, const QString &what);
@@ -75,11 +79,11 @@ private:
     const Cast &m_cast;
     DemoClient *m_client;
     SimServer *m_server;
+    People *m_people;
     QPointer<QQuickWindow> m_window;
     QString m_dir;
     QString m_name{QStringLiteral("invited")};
     double m_pace = 1.0;
-    QString m_meetingId;
     QList<Step> m_steps;
     int m_next = 0;
     bool m_running = false;

@@ -176,6 +176,8 @@ void ClientSession::onAccountCall(const QString &name, const QVariantList &args)
         if (m_incoming) {
             m_incoming->reportRinging(true);
             emit report(QStringLiteral("incoming %1").arg(m_incoming->meetingId()));
+            if (m_acceptNext)
+                accept();
         }
     } else if (name == QLatin1String("joinMeetingFinished")) {
         AccountManager::getInstance()->setJoiningMeeting(false);
@@ -208,17 +210,31 @@ bool ClientSession::command(const QString &line)
 {
     const QStringList w = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString verb = w.value(0);
+    const bool on = w.value(1) == QLatin1String("on");
     MeetingModel *m = m_current;
     if (verb == QLatin1String("call")) {
-        call(w.value(1));
-    } else if (verb == QLatin1String("accept") && m_incoming) {
-        m_current = m_incoming;
-        m_incoming->joinMeeting();
-    } else if (verb == QLatin1String("mute") && m) {
-        auto *me = qobject_cast<MeetingAttendeeUser *>(
-            m->attendeeList()->getAttendeeInfoByUid(m->userId()));
-        if (me)
-            me->setMuteVoice(w.value(1) == QLatin1String("on") ? 1 : 0);
+        call(w.value(1), w.mid(2).join(QLatin1Char(' ')));
+    } else if (verb == QLatin1String("accept")) {
+        m_acceptNext = !m_incoming;
+        if (m_incoming)
+            accept();
+    } else if (verb == QLatin1String("decline") && m_incoming) {
+        std::exchange(m_incoming, nullptr)->rejectMeeting(MeetingDefines::MEET_REASON_REJECT);
+    } else if (verb == QLatin1String("camera") && self()) {
+        self()->setMuteVideo(on ? 0 : 1);
+    } else if (verb == QLatin1String("mute") && self()) {
+        self()->setMuteVoice(on ? 1 : 0);
+    } else if (verb == QLatin1String("hand") && m) {
+        m->raiseHand(w.value(1) != QLatin1String("up"));
+    } else if (verb == QLatin1String("listener") && m) {
+        m->beListener(m->userId());
+    } else if (verb == QLatin1String("share") && m) {
+        m->createShare(w.value(1) == QLatin1String("board") ? MeetingDefines::WHITEBOARD_SHARE
+                                                            : MeetingDefines::DESKTOP_SHARE);
+    } else if (verb == QLatin1String("unshare") && m) {
+        closeOwnShares(m);
+    } else if (verb == QLatin1String("transfer") && m) {
+        m->transfer(w.value(1).toLongLong());
     } else if (verb == QLatin1String("link")) {
         m_linkFile = w.value(2);
         m_manager->meetingLinkList()->createOrUpdateMeetingLink(QString(), w.value(1));
@@ -239,7 +255,33 @@ bool ClientSession::command(const QString &line)
     return true;
 }
 
-void ClientSession::call(const QString &dialogId)
+MeetingAttendeeUser *ClientSession::self() const
+{
+    MeetingModel *m = m_current;
+    return m ? qobject_cast<MeetingAttendeeUser *>(
+                   m->attendeeList()->getAttendeeInfoByUid(m->userId()))
+             : nullptr;
+}
+
+void ClientSession::accept()
+{
+    m_acceptNext = false;
+    m_current = std::exchange(m_incoming, nullptr);
+    m_current->joinMeeting();
+}
+
+void ClientSession::closeOwnShares(MeetingModel *m)
+{
+    QStringList ids;
+    for (const MeetingAttendee &a : m->attendeeList()->rows()) {
+        if (a.userId == m->userId() && a.user && a.user->type() != MeetingDefines::VIDEO)
+            ids.append(a.user->shareId());
+    }
+    for (const QString &id : std::as_const(ids))
+        m->closeShare(id);
+}
+
+void ClientSession::call(const QString &dialogId, const QString &name)
 {
     QByteArray key(32, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(key.data()), 8);
@@ -248,8 +290,8 @@ void ClientSession::call(const QString &dialogId)
     message.set_dialog_id(dialogId.toStdString());
     message.set_sender_id(m_account->accountId());
     message.set_content(key.toStdString());
-    const QVariantMap answer =
-        m_manager->meetingServiceCmd()->createMeeting(message, QStringLiteral("Meeting"));
+    const QVariantMap answer = m_manager->meetingServiceCmd()->createMeeting(
+        message, name.isEmpty() ? QStringLiteral("Meeting") : name);
     im::wire::MeetingPush push;
     const QByteArray bytes = answer.value(QStringLiteral("meeting")).toByteArray();
     if (answer.value(QStringLiteral("code")).toInt() != 0 ||

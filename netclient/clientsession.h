@@ -11,6 +11,7 @@
 class MeetingManager;
 class MeetingModel;
 class MeetingLinkItem;
+class MeetingAttendeeUser;
 
 // One signed-in client of the meeting server, headless: the host's part (account, request
 // channel, feeding server pushes to the meeting manager) and a user who follows simple
@@ -37,7 +38,10 @@ private:
     void onMeetingFinished(const im::wire::MeetingPush &push);
     void ensureDialog(const QString &dialogId, bool isGroup, const QList<qint64> &members);
     void onAccountCall(const QString &name, const QVariantList &args);
-    void call(const QString &dialogId);
+    void call(const QString &dialogId, const QString &name);
+    void accept();
+    MeetingAttendeeUser *self() const;
+    void closeOwnShares(MeetingModel *m);
     void startMedia(MeetingModel *model);
     void writeLink(const QString &file);
     void joinLink(const QString &file);
@@ -55,6 +59,8 @@ private:
     QSet<QString> m_creating;
     QString m_linkFile;
     QString m_last;
+    // "accept" before the call rings answers it when it does.
+    bool m_acceptNext = false;
     QTimer m_watch;
     QNetworkAccessManager m_network;
 };

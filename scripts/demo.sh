@@ -1,17 +1,51 @@
 #!/usr/bin/env bash
-# Builds the demo client and plays a meeting on its simulated server and media room.
+# Builds the demo client and plays a meeting.
+#   scripts/demo.sh [ARGS]                  on the built-in simulated server and media room
+#   scripts/demo.sh --with-server [ARGS]    on a meeting server started here on a free loopback
+#                                           port (stopped at the end); the other people are
+#                                           clients of their own
+#   scripts/demo.sh --server ws://HOST:PORT/im --config FILE [--ca CERT] [ARGS]
+#                                           on a running server seeded with FILE (written by
+#                                           meetingdemo --write-server-config FILE)
 # With a display it opens the window (add --play to start the scenario at once); without one it
 # plays the scenario headless under xvfb-run and writes screenshots and a timeline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+with_server=0
+args=()
+for arg in "$@"; do
+    case "$arg" in
+        --with-server) with_server=1 ;;
+        *) args+=("$arg") ;;
+    esac
+done
+
 scripts/deps.sh
 cmake --preset default
-cmake --build --preset default --target meetingdemo
+targets=(meetingdemo)
+if [ "$with_server" = 1 ]; then targets+=(meetingserver); fi
+cmake --build --preset default --target "${targets[@]}"
 
-demo=build/default/demo/meetingdemo
+build=build/default
+demo=$build/demo/meetingdemo
 out="$PWD/demo-output"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec "$demo" --out "$out" "$@"
+
+play() {
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        "$demo" --out "$out" "$@"
+    else
+        xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb \
+            "$demo" --headless --out "$out" "$@"
+    fi
+}
+
+if [ "$with_server" = 0 ]; then
+    play ${args[@]+"${args[@]}"}
+    exit
 fi
-xvfb-run -a -s "-screen 0 1600x1000x24" env QT_QPA_PLATFORM=xcb "$demo" --headless --out "$out" "$@"
+
+source scripts/meetingserver.sh
+start_meeting_server "$build/server/meetingserver" "$demo"
+# shellcheck disable=SC2086 # the options hold no spaces
+play $MEETING_DEMO_SERVER_ARGS ${args[@]+"${args[@]}"}

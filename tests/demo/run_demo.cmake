@@ -1,11 +1,21 @@
-# cmake -DDEMO=<meetingdemo> -DSCENARIO=<name> -DOUT=<dir> [-DXVFB_RUN=<xvfb-run>] -P run_demo.cmake
+# cmake -DDEMO=<meetingdemo> -DSCENARIO=<name> -DOUT=<dir> [-DXVFB_RUN=<xvfb-run>]
+#       [-DWITH_SERVER=ON] -P run_demo.cmake
+# WITH_SERVER plays against the server named by MEETING_DEMO_SERVER_ARGS (see with_server.sh).
 file(REMOVE_RECURSE "${OUT}")
 set(args --headless --scenario ${SCENARIO} --out ${OUT})
+if(WITH_SERVER)
+    separate_arguments(server_args UNIX_COMMAND "$ENV{MEETING_DEMO_SERVER_ARGS}")
+    list(APPEND args ${server_args})
+endif()
 if(XVFB_RUN)
     set(play ${XVFB_RUN} -a -s "-screen 0 1600x1000x24"
         ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=xcb ${DEMO} ${args})
     # Video frames put tens of thousands of colours on screen; the UI alone stays below 10000.
     set(video_colours 15000)
+    if(WITH_SERVER)
+        # The engine stand-in carries no media over the network: tiles show avatars.
+        set(video_colours 0)
+    endif()
 else()
     message(WARNING "xvfb-run not found: playing offscreen, where video tiles stay dark")
     set(play ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${DEMO} --offscreen ${args})
@@ -20,25 +30,31 @@ if(NOT code EQUAL 0)
 endif()
 
 # What the models must have reported, in the words of the timeline.
-if(SCENARIO STREQUAL "invited")
-    set(events
-        "incoming call announced"
-        "join accepted by the server"
-        "state: connected to the media room (CONNECTED)"
-        "Ines Duarte is in the call"
-        "turns the camera on"
+set(invited_events
+    "incoming call announced"
+    "join accepted by the server"
+    "state: connected to the media room (CONNECTED)"
+    "Ines Duarte is in the call"
+    "turns the camera on"
+    "you are the host now"
+    "Lea Novak raises a hand"
+    "prompt for the host: Lea Novak raised a hand"
+    "Lea Novak is now a speaker"
+    "Ravi Iyer declined"
+    "Tomas Berg is muted by the host (mute all)"
+    "Tomas Berg starts sharing the screen"
+    "Ines Duarte opens a whiteboard"
+    "Elif Demir waits to be let in"
+    "Elif Demir is in the call"
+    "state: not in the call (NOTCREATE)")
+if(WITH_SERVER)
+    set(events ${invited_events}
+        "signed in at the meeting server"
+        "Lea Novak is now a listener"
+        "skipped: Mara Lind talks")
+elseif(SCENARIO STREQUAL "invited")
+    set(events ${invited_events}
         "speaking: Mara Lind"
-        "you are the host now"
-        "Lea Novak raises a hand"
-        "prompt for the host: Lea Novak raised a hand"
-        "Lea Novak is now a speaker"
-        "Ravi Iyer declined"
-        "Tomas Berg is muted by the host (mute all)"
-        "Tomas Berg starts sharing the screen"
-        "Ines Duarte opens a whiteboard"
-        "Elif Demir waits to be let in"
-        "Elif Demir is in the call"
-        "state: not in the call (NOTCREATE)"
         "rating 5/5 received")
 else()
     set(events

@@ -35,6 +35,7 @@ class tst_ServerEndToEnd : public QObject
     Q_OBJECT
 private slots:
     void groupCallWithLinkGuest();
+    void answeredBeforeTheRingThenHandedOver();
     void restartInTheMiddle();
 };
 
@@ -80,6 +81,24 @@ void tst_ServerEndToEnd::groupCallWithLinkGuest()
     // The finished meeting's log goes up, each account's to its own store.
     QVERIFY(!a->waitFor(QStringLiteral("^logsent 204$")).isEmpty());
     QVERIFY(!server.output().waitFor(QStringLiteral("^log 1001 [1-9]\\d*$")).isEmpty());
+}
+
+// Scripts give "accept" before the call reaches the client; the call is answered when it rings.
+void tst_ServerEndToEnd::answeredBeforeTheRingThenHandedOver()
+{
+    ServerUnderTest server;
+    QVERIFY(server.start());
+    auto a = client(server, 1001, "token-a");
+    auto b = client(server, 1002, "token-b");
+    QVERIFY(a && b);
+
+    b->send(QStringLiteral("accept"));
+    a->send(QStringLiteral("call grp-team Morning standup"));
+    QVERIFY(!b->waitFor(room(QStringLiteral("1001:0,1002:0"))).isEmpty());
+    a->send(QStringLiteral("transfer 1002"));
+    const QString handedOver = QStringLiteral("^room \\S+ state 2 host 1002 ");
+    QVERIFY(!a->waitFor(handedOver).isEmpty());
+    QVERIFY(!b->waitFor(handedOver).isEmpty());
 }
 
 void tst_ServerEndToEnd::restartInTheMiddle()
