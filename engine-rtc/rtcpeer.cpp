@@ -2,6 +2,7 @@
 #include "framestamp.h"
 #include "mailbox.h"
 #include "rtclog.h"
+#include "stagetimes.h"
 #include <QVideoFrameFormat>
 #include <atomic>
 #define GST_USE_UNSTABLE_API
@@ -28,7 +29,7 @@ const char *kAudioSend =
     "valve name=audiovalve drop-mode=forward-sticky-events ! audioconvert ! opusenc ! rtpopuspay ! "
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! rtc.";
 
-const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec ! videoconvert ! "
+const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec name=decoder ! videoconvert ! "
                            "video/x-raw,format=I420 ! appsink name=frames sync=false "
                            "max-buffers=2 drop=true";
 const char *kAudioBranch = "queue ! rtpopusdepay ! opusdec ! audioconvert ! "
@@ -49,6 +50,7 @@ struct PeerShared
     quint32 stampSender = 0;
     QSize stampSize;
     std::atomic<quint32> frameCounter{0};
+    std::atomic<quint32> lastStampMs{0};
     std::atomic<double> gain{1.0};
     std::atomic<bool> audioOn{true};
     std::atomic<bool> videoOn{true};
@@ -113,11 +115,39 @@ GstPadProbeReturn stampFrame(GstPad *, GstPadProbeInfo *info, gpointer data)
     GstMapInfo map;
     if (gst_buffer_map(buf, &map, GST_MAP_WRITE)) {
         const FrameStamp stamp{s.stampSender, s.frameCounter++, FrameStamp::nowMs()};
+        s.lastStampMs = stamp.captureMs;
         const int stride = GST_ROUND_UP_4(s.stampSize.width()); // I420's luma stride
         if (map.size >= gsize(stride * s.stampSize.height()))
             stamp.write(map.data, stride, s.stampSize.width(), s.stampSize.height());
         gst_buffer_unmap(buf, &map);
     }
+    return GST_PAD_PROBE_OK;
+}
+
+// The encoder works in the capture thread and emits each frame before the next is captured.
+GstPadProbeReturn timeEncoded(GstPad *, GstPadProbeInfo *, gpointer data)
+{
+    StageTimes::add(StageTimes::Encoded,
+                    FrameStamp::elapsedMs(shared(data)->lastStampMs, FrameStamp::nowMs()));
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn timeDecoded(GstPad *pad, GstPadProbeInfo *info, gpointer)
+{
+    CapsRef caps(gst_pad_get_current_caps(pad));
+    GstVideoInfo vi;
+    GstVideoFrame frame;
+    if (!caps || !gst_video_info_from_caps(&vi, caps.get()) ||
+        !gst_video_frame_map(&frame, &vi, GST_PAD_PROBE_INFO_BUFFER(info), GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    const auto stamp =
+        FrameStamp::read(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                         GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), GST_VIDEO_FRAME_WIDTH(&frame),
+                         GST_VIDEO_FRAME_HEIGHT(&frame));
+    gst_video_frame_unmap(&frame);
+    if (stamp)
+        StageTimes::add(StageTimes::Decoded,
+                        FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs()));
     return GST_PAD_PROBE_OK;
 }
 
@@ -209,6 +239,8 @@ void onPadAdded(GstElement *webrtc, GstPad *pad, gpointer data)
     }
     gst_bin_add(GST_BIN(pipeline.get()), branch);
     if (video) {
+        if (StageTimes::enabled())
+            addProbe(branch, "decoder", timeDecoded, s);
         ElementRef sink(gst_bin_get_by_name(GST_BIN(branch), "frames"));
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = onSample;
@@ -473,6 +505,8 @@ bool RtcPeer::build(QString *error)
         setDirections(rtc, GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
         if (m_options.stampVideo)
             addProbe(m_pipeline.get(), "camera", stampFrame, m_shared);
+        if (m_options.stampVideo && StageTimes::enabled())
+            addProbe(m_pipeline.get(), "videoenc", timeEncoded, m_shared);
         if (m_options.withAudio) {
             addProbe(m_pipeline.get(), "voice", shapeVoice, m_shared);
             ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
