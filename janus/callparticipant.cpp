@@ -101,6 +101,18 @@ void CallParticipant::onFrame(Track &t, qint64 from, QVideoFrame frame)
     t.latencies.append(FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs()));
 }
 
+bool CallParticipant::everyoneSees(const std::vector<std::unique_ptr<CallParticipant>> &call,
+                                   int frames)
+{
+    for (const auto &c : call) {
+        for (const auto &o : call) {
+            if (c != o && c->tracks.value(o->uid).frames < frames)
+                return false;
+        }
+    }
+    return true;
+}
+
 QString CallParticipant::mediaUrl(const QUrl &janus, quint64 room, const QString &secret,
                                   qint64 host)
 {

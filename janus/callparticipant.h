@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QVariant>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace meetingjanus {
 
@@ -61,6 +63,8 @@ public:
     QList<qtwebrtc::Error> errors;
     QHash<int, qint64> mutedAtMs; // when the engine confirmed its own mute, by mute type
 
+    // True when every participant has received `frames` camera frames from every other one.
+    static bool everyoneSees(const std::vector<std::unique_ptr<CallParticipant>> &call, int frames);
     // The media URL that sends an engine to `room` of the Janus at `janus`; the host's engine
     // also gets the room's secret.
     static QString mediaUrl(const QUrl &janus, quint64 room, const QString &secret = {},

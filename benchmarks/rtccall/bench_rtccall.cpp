@@ -92,17 +92,7 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
     info.muteVideo = false;
     for (auto &c : clients)
         c->post([url, info](Broadcaster *b) { b->createCall(url, info); });
-    wait(
-        [&] {
-            for (auto &c : clients) {
-                for (auto &o : clients) {
-                    if (c != o && c->tracks.value(o->uid).frames < 15)
-                        return false;
-                }
-            }
-            return true;
-        },
-        60000);
+    wait([&] { return CallParticipant::everyoneSees(clients, 15); }, 60000);
     for (auto &c : clients)
         c->clearLatencies();
     StageTimes::take(StageTimes::Encoded);
