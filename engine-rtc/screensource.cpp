@@ -59,6 +59,7 @@ ScreenSource ScreenSource::forShare(QScreen *screen, const QRect &rect, int fram
     if (!s.synthetic) {
         source = "ximagesrc use-damage=false";
         if (screen) {
+            // Read once on the engine thread: a screen's geometry is plain data.
             const QRect g = screen->geometry();
             source += QStringLiteral(" startx=%1 starty=%2 endx=%3 endy=%4")
                           .arg(g.left())
