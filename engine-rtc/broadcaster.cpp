@@ -4,13 +4,17 @@
 #include "mediametrics.h"
 #include "rtclog.h"
 #include "rtcpeer.h"
+#include "screensource.h"
+#include "sharelabel.h"
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QTimer>
 #include <atomic>
 #include <gst/gst.h>
 #include <map>
+#include <set>
 
 namespace qtwebrtc {
 
@@ -42,6 +46,12 @@ qint64 idOf(const QJsonValue &v)
     return qint64(v.toDouble());
 }
 
+quint64 handleOf(const QJsonObject &attached)
+{
+    return quint64(qMax(
+        0LL, idOf(attached.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")))));
+}
+
 QJsonObject jsep(const QString &type, const QString &sdp)
 {
     return {{QStringLiteral("type"), type}, {QStringLiteral("sdp"), sdp}};
@@ -51,8 +61,13 @@ QJsonObject jsep(const QString &type, const QString &sdp)
 class BroadcasterPrivate
 {
 public:
+    // One remote feed: a participant's camera and voice (fed under the participant's id) or
+    // a participant's share (under an id of its own, named by its display text).
     struct Remote
     {
+        qint64 uid = 0;
+        QString shareId; // empty for a camera feed
+        ShareType shareType = SHARE_NONE;
         quint64 handle = 0;
         RtcPeer *peer = nullptr;
         double gain = 1.0;
@@ -62,6 +77,18 @@ public:
         double peakDb = kSilenceDb;
         qint64 levelAtMs = 0;
         int score = -1;
+
+        bool isShare() const { return !shareId.isEmpty(); }
+    };
+    // This engine's own share: a second publisher in the room.
+    struct OwnShare
+    {
+        quint64 handle = 0;
+        quint64 feed = 0;
+        RtcPeer *peer = nullptr;
+        ShareType type = SHARE_NONE; // SHARE_NONE: no share, not even one being set up
+        QString id;                  // known once Janus has given the feed its id
+        bool announced = false;
     };
 
     BroadcasterPrivate(Broadcaster *owner, qint64 uid) : q(owner), userId(uid) {}
@@ -72,19 +99,26 @@ public:
     void joinRoom();
     void onJoined(const QJsonObject &data);
     void startPublisher();
-    void subscribe(qint64 uid);
-    void startSubscriber(qint64 uid, const QString &offer);
-    void wirePeer(RtcPeer *peer, quint64 handle, qint64 uid);
+    void publish(RtcPeer *peer, quint64 handle);
+    void onPublishers(const QJsonArray &publishers);
+    void subscribe(quint64 feed, const Remote &what);
+    void startSubscriber(quint64 feed, const QString &offer);
+    void wirePeer(RtcPeer *peer, quint64 handle, quint64 feed);
     void onHandleEvent(quint64 handle, const QJsonObject &m);
-    void onRemoteGone(qint64 uid, bool kicked);
-    void dropRemote(qint64 uid);
-    void onConnection(qint64 uid, bool connected);
+    void onFeedGone(quint64 feed, bool kicked);
+    void dropRemote(quint64 feed);
+    void onConnection(quint64 feed, bool connected);
     void onMediaFailed(const QString &reason);
     void onLost(const QString &reason);
     void reportLevels();
-    void reportScore(qint64 uid, const MediaMetrics::Transport &t, bool connected);
+    void reportScore(quint64 feed, const MediaMetrics::Transport &t, bool connected);
+    void startShare(ShareType type, const ScreenSource &source);
+    void onShareJoined(const QJsonObject &data, const ScreenSource &source);
+    void stopShare();
+    void failShare(const QString &reason);
     void stopPeer(RtcPeer *&peer);
     void teardown();
+    QJsonObject withSecret(QJsonObject body) const;
     QByteArray roomInfo() const;
     void applyPlayout(Remote &r);
 
@@ -95,7 +129,10 @@ public:
     JanusLink *link = nullptr;
     quint64 publisherHandle = 0;
     RtcPeer *publisher = nullptr;
-    std::map<qint64, Remote> remotes;
+    std::map<quint64, Remote> remotes; // by feed id
+    std::set<qint64> present;          // participants announced with a join
+    OwnShare share;
+    quint64 shareSerial = 0; // outdates the answers of a share that was stopped meanwhile
     QTimer *levelTimer = nullptr;
     QTimer *statsTimer = nullptr;
     bool sendAudio = true;
@@ -133,8 +170,8 @@ void BroadcasterPrivate::start(const QString &mediaServerUrl)
     QObject::connect(statsTimer, &QTimer::timeout, q, [this] {
         if (publisher)
             publisher->pollStats();
-        for (auto &[uid, r] : remotes) {
-            if (r.peer)
+        for (auto &[feed, r] : remotes) {
+            if (r.peer && !r.isShare())
                 r.peer->pollStats();
         }
     });
@@ -144,8 +181,7 @@ void BroadcasterPrivate::start(const QString &mediaServerUrl)
 void BroadcasterPrivate::onSessionReady()
 {
     link->attach([this](bool ok, const QJsonObject &m) {
-        publisherHandle = quint64(
-            m.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toDouble());
+        publisherHandle = handleOf(m);
         if (!ok || publisherHandle == 0)
             return onLost(QStringLiteral("the media server refused the VideoRoom plugin"));
         createRoom();
@@ -155,11 +191,12 @@ void BroadcasterPrivate::onSessionReady()
 // Until the meeting server creates rooms, the first engine in a room creates it.
 void BroadcasterPrivate::createRoom()
 {
-    const QJsonObject body{{QStringLiteral("request"), QStringLiteral("create")},
-                           {QStringLiteral("room"), double(target.room)},
-                           {QStringLiteral("publishers"), qMax(2, info.limit)},
-                           {QStringLiteral("audiocodec"), QStringLiteral("opus")},
-                           {QStringLiteral("videocodec"), QStringLiteral("vp8")}};
+    const QJsonObject body = withSecret({{QStringLiteral("request"), QStringLiteral("create")},
+                                         {QStringLiteral("room"), double(target.room)},
+                                         // every attendee may share besides its camera
+                                         {QStringLiteral("publishers"), 2 * qMax(2, info.limit)},
+                                         {QStringLiteral("audiocodec"), QStringLiteral("opus")},
+                                         {QStringLiteral("videocodec"), QStringLiteral("vp8")}});
     link->message(publisherHandle, body, {}, [this](bool ok, const QJsonObject &m) {
         int code = 0;
         const QString error = JanusLink::pluginError(m, &code);
@@ -188,8 +225,7 @@ void BroadcasterPrivate::joinRoom()
 void BroadcasterPrivate::onJoined(const QJsonObject &data)
 {
     emit q->sigNotifyJoin(userId, 0, roomInfo());
-    for (const QJsonValue &p : data.value(QStringLiteral("publishers")).toArray())
-        subscribe(idOf(p.toObject().value(QStringLiteral("id"))));
+    onPublishers(data.value(QStringLiteral("publishers")).toArray());
     levelTimer->start();
     statsTimer->start();
     startPublisher();
@@ -204,33 +240,72 @@ void BroadcasterPrivate::startPublisher()
     o.sendVideo = sendVideo;
     o.loopbackOnly = target.isLoopback();
     publisher = new RtcPeer(RtcPeer::Role::Publisher, o, q);
-    QObject::connect(publisher, &RtcPeer::localDescription, q, [this](const QString &sdp) {
-        const QJsonObject body{{QStringLiteral("request"), QStringLiteral("publish")}};
-        link->message(publisherHandle, body, jsep(QStringLiteral("offer"), sdp),
-                      [this](bool ok, const QJsonObject &m) {
-                          const QJsonObject answer = m.value(QStringLiteral("jsep")).toObject();
-                          if (!ok || !publisher || answer.isEmpty())
-                              return onMediaFailed(QStringLiteral("publishing was refused"));
-                          publisher->acceptAnswer(answer.value(QStringLiteral("sdp")).toString());
-                      });
-        publisher->signalingSent();
-    });
-    wirePeer(publisher, publisherHandle, userId);
+    publish(publisher, publisherHandle);
+    wirePeer(publisher, publisherHandle, quint64(userId));
     QString error;
     if (!publisher->start(&error))
         onMediaFailed(error);
 }
 
-void BroadcasterPrivate::subscribe(qint64 uid)
+void BroadcasterPrivate::publish(RtcPeer *peer, quint64 handle)
 {
-    if (uid <= 0 || uid == userId || remotes.count(uid))
+    const QPointer<RtcPeer> alive(peer);
+    QObject::connect(
+        peer, &RtcPeer::localDescription, q, [this, alive, handle](const QString &sdp) {
+            const QJsonObject body{{QStringLiteral("request"), QStringLiteral("publish")}};
+            link->message(handle, body, jsep(QStringLiteral("offer"), sdp),
+                          [this, alive](bool ok, const QJsonObject &m) {
+                              const QJsonObject answer = m.value(QStringLiteral("jsep")).toObject();
+                              if (!alive)
+                                  return;
+                              if (!ok || answer.isEmpty())
+                                  return onMediaFailed(QStringLiteral("publishing was refused"));
+                              alive->acceptAnswer(answer.value(QStringLiteral("sdp")).toString());
+                          });
+            alive->signalingSent();
+        });
+}
+
+// Cameras first, so that a share's owner is known before its share.
+void BroadcasterPrivate::onPublishers(const QJsonArray &publishers)
+{
+    for (const bool shares : {false, true}) {
+        for (const QJsonValue &v : publishers) {
+            const QJsonObject p = v.toObject();
+            const quint64 feed = quint64(qMax(0LL, idOf(p.value(QStringLiteral("id")))));
+            const QString display = p.value(QStringLiteral("display")).toString();
+            if (ShareLabel::looksLikeShare(display) != shares)
+                continue;
+            Remote r;
+            r.uid = qint64(feed);
+            const auto label = ShareLabel::parse(display);
+            if (shares && !label) {
+                qCWarning(lcRtc) << "ignored a feed that claims to be a share but is not one";
+                continue;
+            }
+            if (shares) {
+                r.uid = label->uid;
+                r.shareId = ShareLabel::shareId(feed);
+                r.shareType = ShareType(label->type);
+            }
+            if (r.uid != userId)
+                subscribe(feed, r);
+        }
+    }
+}
+
+void BroadcasterPrivate::subscribe(quint64 feed, const Remote &what)
+{
+    if (feed == 0 || feed == quint64(userId) || feed == share.feed || remotes.count(feed))
         return;
-    remotes[uid] = Remote{};
-    emit q->sigNotifyJoin(uid, 0, roomInfo());
-    link->attach([this, uid](bool ok, const QJsonObject &m) {
-        const quint64 handle = quint64(
-            m.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toDouble());
-        auto it = remotes.find(uid);
+    remotes[feed] = what;
+    if (what.isShare())
+        emit q->sigNotifyCreateShare(what.uid, what.shareId, what.shareType);
+    else if (present.insert(what.uid).second)
+        emit q->sigNotifyJoin(what.uid, 0, roomInfo());
+    link->attach([this, feed](bool ok, const QJsonObject &m) {
+        const quint64 handle = handleOf(m);
+        auto it = remotes.find(feed);
         if (!ok || it == remotes.end()) {
             if (handle != 0)
                 link->detach(handle);
@@ -241,25 +316,25 @@ void BroadcasterPrivate::subscribe(qint64 uid)
                                {QStringLiteral("ptype"), QStringLiteral("subscriber")},
                                {QStringLiteral("room"), double(target.room)},
                                {QStringLiteral("streams"),
-                                QJsonArray{QJsonObject{{QStringLiteral("feed"), double(uid)}}}}};
-        link->message(handle, body, {}, [this, uid, handle](bool ok, const QJsonObject &m) {
+                                QJsonArray{QJsonObject{{QStringLiteral("feed"), double(feed)}}}}};
+        link->message(handle, body, {}, [this, feed, handle](bool ok, const QJsonObject &m) {
             const QString offer =
                 m.value(QStringLiteral("jsep")).toObject().value(QStringLiteral("sdp")).toString();
-            auto it = remotes.find(uid);
+            auto it = remotes.find(feed);
             if (it == remotes.end() || it->second.handle != handle)
                 return;
             if (!ok || offer.isEmpty()) {
-                qCWarning(lcRtc) << "media server refused the stream of" << uid;
+                qCWarning(lcRtc) << "media server refused a stream of" << it->second.uid;
                 return;
             }
-            startSubscriber(uid, offer);
+            startSubscriber(feed, offer);
         });
     });
 }
 
-void BroadcasterPrivate::startSubscriber(qint64 uid, const QString &offer)
+void BroadcasterPrivate::startSubscriber(quint64 feed, const QString &offer)
 {
-    Remote &r = remotes[uid];
+    Remote &r = remotes[feed];
     RtcPeer::Options o;
     o.loopbackOnly = target.isLoopback();
     o.audioSink = audioSink;
@@ -271,18 +346,20 @@ void BroadcasterPrivate::startSubscriber(qint64 uid, const QString &offer)
         link->message(handle, body, jsep(QStringLiteral("answer"), sdp), {});
         peer->signalingSent();
     });
-    QObject::connect(peer, &RtcPeer::videoFrame, q, [this, uid](const QVideoFrame &frame) {
-        emit q->sigVideoFrame(uid, CONSUMER_VIDEO, 0, frame.surfaceFormat(), frame);
+    const qint64 uid = r.uid;
+    const ConsumerType consumer = r.isShare() ? CONSUMER_SCREEN : CONSUMER_VIDEO;
+    QObject::connect(peer, &RtcPeer::videoFrame, q, [this, uid, consumer](const QVideoFrame &f) {
+        emit q->sigVideoFrame(uid, consumer, 0, f.surfaceFormat(), f);
     });
-    QObject::connect(peer, &RtcPeer::audioLevel, q, [this, uid](double rms, double peak) {
-        auto it = remotes.find(uid);
+    QObject::connect(peer, &RtcPeer::audioLevel, q, [this, feed](double rms, double peak) {
+        auto it = remotes.find(feed);
         if (it == remotes.end())
             return;
         it->second.rmsDb = rms;
         it->second.peakDb = peak;
         it->second.levelAtMs = QDateTime::currentMSecsSinceEpoch();
     });
-    wirePeer(peer, handle, uid);
+    wirePeer(peer, handle, feed);
     applyPlayout(r);
     QString error;
     if (!peer->start(&error))
@@ -290,7 +367,7 @@ void BroadcasterPrivate::startSubscriber(qint64 uid, const QString &offer)
     peer->acceptOffer(offer);
 }
 
-void BroadcasterPrivate::wirePeer(RtcPeer *peer, quint64 handle, qint64 uid)
+void BroadcasterPrivate::wirePeer(RtcPeer *peer, quint64 handle, quint64 feed)
 {
     QObject::connect(peer, &RtcPeer::localCandidate, q,
                      [this, handle](int mline, const QString &candidate) {
@@ -301,27 +378,38 @@ void BroadcasterPrivate::wirePeer(RtcPeer *peer, quint64 handle, qint64 uid)
         link->trickle(handle, {{QStringLiteral("completed"), true}});
     });
     QObject::connect(peer, &RtcPeer::connectionChanged, q,
-                     [this, uid](bool connected) { onConnection(uid, connected); });
+                     [this, feed](bool connected) { onConnection(feed, connected); });
     QObject::connect(peer, &RtcPeer::failed, q, [this](const QString &why) { onMediaFailed(why); });
     QObject::connect(peer, &RtcPeer::transportStats, q,
-                     [this, peer, uid](const MediaMetrics::Transport &t) {
-                         reportScore(uid, t, peer->isConnected());
+                     [this, peer, feed](const MediaMetrics::Transport &t) {
+                         reportScore(feed, t, peer->isConnected());
                      });
 }
 
-void BroadcasterPrivate::onConnection(qint64 uid, bool connected)
+void BroadcasterPrivate::onConnection(quint64 feed, bool connected)
 {
-    if (uid == userId) {
+    if (feed == quint64(userId)) {
         emit q->sigNotifyStateChange(connected ? CALL_CONNECTED : CALL_CONNECTING);
         if (connected)
             emit q->sigNotifyReady(userId, roomInfo());
         return;
     }
+    if (feed == share.feed) {
+        if (connected && !std::exchange(share.announced, true))
+            emit q->sigNotifyCreateShare(userId, share.id, share.type);
+        return;
+    }
+    auto it = remotes.find(feed);
+    if (it == remotes.end())
+        return;
+    const Remote &r = it->second;
     if (!connected)
-        return reportScore(uid, {}, false);
-    emit q->sigNotifyReady(uid, roomInfo());
-    emit q->sigNotifyNewConsumer(uid, MUTE_AUDIO);
-    emit q->sigNotifyNewConsumer(uid, MUTE_VIDEO);
+        return reportScore(feed, {}, false);
+    if (r.isShare())
+        return emit q->sigNotifyNewConsumer(r.uid, MUTE_SCREEN);
+    emit q->sigNotifyReady(r.uid, roomInfo());
+    emit q->sigNotifyNewConsumer(r.uid, MUTE_AUDIO);
+    emit q->sigNotifyNewConsumer(r.uid, MUTE_VIDEO);
 }
 
 void BroadcasterPrivate::onHandleEvent(quint64 handle, const QJsonObject &m)
@@ -332,48 +420,66 @@ void BroadcasterPrivate::onHandleEvent(quint64 handle, const QJsonObject &m)
                          << m.value(QStringLiteral("reason")).toString();
         if (handle == publisherHandle)
             onMediaFailed(QStringLiteral("the media server ended our stream"));
+        else if (handle == share.handle)
+            failShare(QStringLiteral("the media server ended the share"));
         return;
     }
     if (handle != publisherHandle || kind != QStringLiteral("event"))
         return;
     const QJsonObject data = pluginData(m);
-    for (const QJsonValue &p : data.value(QStringLiteral("publishers")).toArray())
-        subscribe(idOf(p.toObject().value(QStringLiteral("id"))));
+    onPublishers(data.value(QStringLiteral("publishers")).toArray());
     const bool kicked = data.value(QStringLiteral("reason")).toString() == QStringLiteral("kicked");
     const QJsonValue leaving = data.value(QStringLiteral("leaving"));
     if (leaving.isString() && kicked) {
         teardown();
-        emit q->sigNotifyKicked(0, userId);
+        emit q->sigNotifyKicked(target.host, userId);
         emit q->sigNotifyStateChange(CALL_ENDED);
     } else if (leaving.isDouble()) {
-        onRemoteGone(idOf(leaving), kicked);
+        onFeedGone(quint64(idOf(leaving)), kicked);
     } else if (data.value(QStringLiteral("kicked")).isDouble()) {
-        onRemoteGone(idOf(data.value(QStringLiteral("kicked"))), true);
+        onFeedGone(quint64(idOf(data.value(QStringLiteral("kicked")))), true);
     } else if (data.value(QStringLiteral("unpublished")).isDouble()) {
-        dropRemote(idOf(data.value(QStringLiteral("unpublished"))));
+        dropRemote(quint64(idOf(data.value(QStringLiteral("unpublished")))));
     }
 }
 
-void BroadcasterPrivate::onRemoteGone(qint64 uid, bool kicked)
+// A participant that goes takes its shares along; Janus may report those later or never.
+void BroadcasterPrivate::onFeedGone(quint64 feed, bool kicked)
 {
-    if (!remotes.count(uid))
+    const qint64 uid = qint64(feed);
+    auto it = remotes.find(feed);
+    if (it != remotes.end() && it->second.isShare())
+        return dropRemote(feed);
+    std::vector<quint64> shares;
+    for (const auto &[id, r] : remotes) {
+        if (r.isShare() && r.uid == uid)
+            shares.push_back(id);
+    }
+    for (quint64 id : shares)
+        dropRemote(id);
+    dropRemote(feed);
+    if (present.erase(uid) == 0)
         return;
-    dropRemote(uid);
     if (kicked)
-        emit q->sigNotifyKicked(0, uid);
+        emit q->sigNotifyKicked(target.host, uid);
     else
         emit q->sigNotifyLeave(uid);
 }
 
-void BroadcasterPrivate::dropRemote(qint64 uid)
+// A camera feed that stops publishing leaves its participant in the call; a share that stops
+// is closed.
+void BroadcasterPrivate::dropRemote(quint64 feed)
 {
-    auto it = remotes.find(uid);
+    auto it = remotes.find(feed);
     if (it == remotes.end())
         return;
+    const Remote gone = it->second;
     stopPeer(it->second.peer);
-    if (it->second.handle != 0 && link)
-        link->detach(it->second.handle);
+    if (gone.handle != 0 && link)
+        link->detach(gone.handle);
     remotes.erase(it);
+    if (gone.isShare())
+        emit q->sigNotifyCloseShare(gone.uid, gone.shareId);
 }
 
 void BroadcasterPrivate::onMediaFailed(const QString &reason)
@@ -393,30 +499,104 @@ void BroadcasterPrivate::onLost(const QString &reason)
 void BroadcasterPrivate::reportLevels()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (auto &[uid, r] : remotes) {
-        if (!r.peer)
+    for (auto &[feed, r] : remotes) {
+        if (!r.peer || r.isShare())
             continue;
         const bool fresh = now - r.levelAtMs <= kLevelStaleMs && r.audioOn;
         const double peak = MediaMetrics::displayLevel(fresh ? r.peakDb : kSilenceDb);
         const double average = MediaMetrics::displayLevel(fresh ? r.rmsDb : kSilenceDb);
-        emit q->sigNotifyDecibel(uid, CONSUMER_VIDEO, average, peak, {QVariant(peak)});
+        emit q->sigNotifyDecibel(r.uid, CONSUMER_VIDEO, average, peak, {QVariant(peak)});
     }
 }
 
-void BroadcasterPrivate::reportScore(qint64 uid, const MediaMetrics::Transport &t, bool connected)
+// Scores follow the camera feeds only: a share's transport is the same network.
+void BroadcasterPrivate::reportScore(quint64 feed, const MediaMetrics::Transport &t, bool connected)
 {
     const int score = MediaMetrics::networkScore(t, connected);
     int *last = &ownScore;
-    if (uid != userId) {
-        auto it = remotes.find(uid);
-        if (it == remotes.end())
+    if (feed != quint64(userId)) {
+        auto it = remotes.find(feed);
+        if (it == remotes.end() || it->second.isShare())
             return;
         last = &it->second.score;
     }
     if (*last == score)
         return;
     *last = score;
-    emit q->sigNotifyScore(uid, score);
+    emit q->sigNotifyScore(qint64(feed), score);
+}
+
+void BroadcasterPrivate::startShare(ShareType type, const ScreenSource &source)
+{
+    share.type = type;
+    const quint64 serial = ++shareSerial;
+    link->attach([this, serial, source](bool ok, const QJsonObject &m) {
+        const quint64 handle = handleOf(m);
+        if (serial != shareSerial || !ok || handle == 0) {
+            if (handle != 0 && link)
+                link->detach(handle);
+            if (serial == shareSerial)
+                failShare(QStringLiteral("the media server refused the share"));
+            return;
+        }
+        share.handle = handle;
+        const QJsonObject body{
+            {QStringLiteral("request"), QStringLiteral("join")},
+            {QStringLiteral("ptype"), QStringLiteral("publisher")},
+            {QStringLiteral("room"), double(target.room)},
+            {QStringLiteral("display"), ShareLabel{userId, int(share.type)}.display()}};
+        link->message(handle, body, {}, [this, serial, source](bool ok, const QJsonObject &m) {
+            if (serial != shareSerial)
+                return;
+            if (!ok)
+                return failShare(QStringLiteral("the media server refused the share: ") +
+                                 JanusLink::pluginError(m));
+            onShareJoined(pluginData(m), source);
+        });
+    });
+}
+
+void BroadcasterPrivate::onShareJoined(const QJsonObject &data, const ScreenSource &source)
+{
+    share.feed = quint64(qMax(0LL, idOf(data.value(QStringLiteral("id")))));
+    if (share.feed == 0)
+        return failShare(QStringLiteral("the media server gave the share no id"));
+    share.id = ShareLabel::shareId(share.feed);
+    RtcPeer::Options o;
+    o.stampSender = quint32(userId);
+    o.videoSource = source.description;
+    o.videoSize = source.size;
+    o.stampVideo = source.synthetic;
+    o.withAudio = false;
+    o.videoBitrate = 800000;
+    o.loopbackOnly = target.isLoopback();
+    share.peer = new RtcPeer(RtcPeer::Role::Publisher, o, q);
+    publish(share.peer, share.handle);
+    wirePeer(share.peer, share.handle, share.feed);
+    QString error;
+    if (!share.peer->start(&error))
+        failShare(error);
+}
+
+// Leaves the room with the share's handle; the others see its feed go.
+void BroadcasterPrivate::stopShare()
+{
+    ++shareSerial;
+    stopPeer(share.peer);
+    if (share.handle != 0 && link) {
+        link->message(share.handle, {{QStringLiteral("request"), QStringLiteral("leave")}}, {}, {});
+        link->detach(share.handle);
+    }
+    const OwnShare was = std::exchange(share, OwnShare{});
+    if (was.announced)
+        emit q->sigNotifyCloseShare(userId, was.id);
+}
+
+void BroadcasterPrivate::failShare(const QString &reason)
+{
+    qCWarning(lcRtc) << "share failed:" << reason;
+    stopShare();
+    emit q->sigNotifyError(ERR_SHARE, reason);
 }
 
 // Stops the pipeline now; the object itself goes later, as this may run inside its own signal.
@@ -436,10 +616,14 @@ void BroadcasterPrivate::teardown()
         levelTimer->stop();
     if (statsTimer)
         statsTimer->stop();
+    ++shareSerial;
+    stopPeer(share.peer);
+    share = OwnShare{};
     stopPeer(publisher);
-    for (auto &[uid, r] : remotes)
+    for (auto &[feed, r] : remotes)
         stopPeer(r.peer);
     remotes.clear();
+    present.clear();
     if (link) {
         QObject::disconnect(link, nullptr, q, nullptr);
         link->close();
@@ -447,6 +631,13 @@ void BroadcasterPrivate::teardown()
         link = nullptr;
     }
     publisherHandle = 0;
+}
+
+QJsonObject BroadcasterPrivate::withSecret(QJsonObject body) const
+{
+    if (!target.secret.isEmpty())
+        body.insert(QStringLiteral("secret"), target.secret);
+    return body;
 }
 
 QByteArray BroadcasterPrivate::roomInfo() const
@@ -463,7 +654,7 @@ QByteArray BroadcasterPrivate::roomInfo() const
                                                  {QStringLiteral("video"), video ? 0 : 1}}}};
     };
     QJsonArray attendees{entry(userId, sendAudio, sendVideo)};
-    for (const auto &[uid, r] : remotes)
+    for (qint64 uid : present)
         attendees.append(entry(uid, true, true));
     return QJsonDocument(QJsonObject{{QStringLiteral("attendees"), attendees}})
         .toJson(QJsonDocument::Compact);
@@ -527,9 +718,9 @@ void Broadcaster::leave(bool dismiss)
 {
     if (!d->link)
         return;
-    const QJsonObject body{
-        {QStringLiteral("request"), dismiss ? QStringLiteral("destroy") : QStringLiteral("leave")},
-        {QStringLiteral("room"), double(d->target.room)}};
+    const QJsonObject body = d->withSecret(
+        {{QStringLiteral("request"), dismiss ? QStringLiteral("destroy") : QStringLiteral("leave")},
+         {QStringLiteral("room"), double(d->target.room)}});
     d->link->message(d->publisherHandle, body, {}, {});
     d->teardown();
     emit sigNotifyLeave(d->userId);
@@ -544,17 +735,22 @@ void Broadcaster::closeWebrtc()
         emit sigNotifyStateChange(CALL_ENDED);
 }
 
+// Janus asks for the room's secret, which only the host's engine is given.
 void Broadcaster::kicked(qint64 uid, bool)
 {
     if (!d->link)
         return;
-    const QJsonObject body{{QStringLiteral("request"), QStringLiteral("kick")},
-                           {QStringLiteral("room"), double(d->target.room)},
-                           {QStringLiteral("id"), double(uid)}};
-    d->link->message(d->publisherHandle, body, {}, {});
+    const QJsonObject body = d->withSecret({{QStringLiteral("request"), QStringLiteral("kick")},
+                                            {QStringLiteral("room"), double(d->target.room)},
+                                            {QStringLiteral("id"), double(uid)}});
+    d->link->message(d->publisherHandle, body, {}, [this](bool ok, const QJsonObject &m) {
+        if (!ok)
+            emit sigNotifyError(ERR_KICK, QStringLiteral("the media server refused the removal: ") +
+                                              JanusLink::pluginError(m));
+    });
 }
 
-// Roles, hands, shares and the whiteboard travel on the meeting server's control channel.
+// Roles, hands, whiteboards and share permissions travel on the meeting server's control channel.
 void Broadcaster::transfer(qint64) {}
 
 void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
@@ -639,13 +835,33 @@ void Broadcaster::agreeSpeak(qint64, bool) {}
 void Broadcaster::rejectSpeak(qint64) {}
 void Broadcaster::beListener(qint64) {}
 
-void Broadcaster::createShare(ShareType, QScreen *, const QRect &, int)
+void Broadcaster::createShare(ShareType type, QScreen *screen, const QRect &rect, int frameRate)
 {
-    emit sigNotifyError(ERR_SHARE, QStringLiteral("screen sharing is not available yet"));
+    QString refusal;
+    if (!d->link || d->publisherHandle == 0)
+        refusal = QStringLiteral("there is no call to share into");
+    else if (type == SHARE_WHITEBOARD)
+        refusal = QStringLiteral("whiteboards are not shared through this engine");
+    else if (type != SHARE_PICTURE)
+        refusal = QStringLiteral("unknown share type");
+    else if (d->share.type != SHARE_NONE)
+        refusal = QStringLiteral("a share is already running");
+    if (!refusal.isEmpty()) {
+        qCWarning(lcRtc) << "share not started:" << refusal;
+        return emit sigNotifyError(ERR_SHARE, refusal);
+    }
+    d->startShare(type, ScreenSource::forShare(screen, rect, frameRate));
 }
 
 void Broadcaster::createComputerAudio() {}
-void Broadcaster::closeShare(const QString &) {}
+
+void Broadcaster::closeShare(const QString &shareId)
+{
+    if (d->share.id.isEmpty() || shareId != d->share.id)
+        return emit sigNotifyError(ERR_SHARE_PERMISSION, QStringLiteral("no such share"));
+    d->stopShare();
+}
+
 void Broadcaster::setAllowDraw(const QString &, bool) {}
 void Broadcaster::setSharePremission(const QString &, bool) {}
 

@@ -27,6 +27,8 @@ JanusTarget JanusTarget::fromMediaUrl(const QString &mediaServerUrl, const QStri
                                  : envRoom;
     JanusTarget t;
     t.url = QUrl(urlText, QUrl::StrictMode);
+    t.secret = query.queryItemValue(QStringLiteral("secret"), QUrl::FullyDecoded);
+    t.host = qMax(0LL, query.queryItemValue(QStringLiteral("host")).toLongLong());
     bool ok = false;
     t.room = roomText.toULongLong(&ok);
     const QString scheme = t.url.scheme();

@@ -2,6 +2,7 @@
 #include "framestamp.h"
 #include "mailbox.h"
 #include "rtclog.h"
+#include "stagetimes.h"
 #include <QVideoFrameFormat>
 #include <atomic>
 #define GST_USE_UNSTABLE_API
@@ -13,25 +14,22 @@
 namespace qtwebrtc::rtc {
 
 namespace {
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
 std::atomic<int> g_livePipelines{0};
 
-const char *kPublisher =
-    "webrtcbin name=rtc bundle-policy=max-bundle "
-    "videotestsrc is-live=true pattern=ball ! "
-    "video/x-raw,format=I420,width=320,height=240,framerate=15/1 ! identity name=camera ! "
-    "valve name=videovalve drop-mode=forward-sticky-events ! vp8enc name=videoenc deadline=1 "
-    "cpu-used=8 lag-in-frames=0 "
-    "end-usage=cbr target-bitrate=300000 keyframe-max-dist=30 threads=1 ! "
-    "rtpvp8pay picture-id-mode=15-bit ! "
-    "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! rtc. "
+const char *kCamera = "videotestsrc is-live=true pattern=ball ! "
+                      "video/x-raw,format=I420,width=320,height=240,framerate=15/1";
+const char *kVideoSend =
+    " ! identity name=camera ! valve name=videovalve drop-mode=forward-sticky-events ! "
+    "vp8enc name=videoenc deadline=1 cpu-used=8 lag-in-frames=0 end-usage=cbr "
+    "target-bitrate=%1 keyframe-max-dist=30 threads=1 ! rtpvp8pay picture-id-mode=15-bit ! "
+    "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! rtc. ";
+const char *kAudioSend =
     "audiotestsrc name=voicesrc is-live=true wave=sine volume=0.3 samplesperbuffer=960 ! "
     "audio/x-raw,format=S16LE,rate=48000,channels=1 ! identity name=voice ! "
     "valve name=audiovalve drop-mode=forward-sticky-events ! audioconvert ! opusenc ! rtpopuspay ! "
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! rtc.";
 
-const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec ! videoconvert ! "
+const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec name=decoder ! videoconvert ! "
                            "video/x-raw,format=I420 ! appsink name=frames sync=false "
                            "max-buffers=2 drop=true";
 const char *kAudioBranch = "queue ! rtpopusdepay ! opusdec ! audioconvert ! "
@@ -50,7 +48,9 @@ struct PeerShared
     ElementRef webrtc;
     QString audioSink;
     quint32 stampSender = 0;
+    QSize stampSize;
     std::atomic<quint32> frameCounter{0};
+    std::atomic<quint32> lastStampMs{0};
     std::atomic<double> gain{1.0};
     std::atomic<bool> audioOn{true};
     std::atomic<bool> videoOn{true};
@@ -115,10 +115,39 @@ GstPadProbeReturn stampFrame(GstPad *, GstPadProbeInfo *info, gpointer data)
     GstMapInfo map;
     if (gst_buffer_map(buf, &map, GST_MAP_WRITE)) {
         const FrameStamp stamp{s.stampSender, s.frameCounter++, FrameStamp::nowMs()};
-        if (map.size >= gsize(kWidth * kHeight))
-            stamp.write(map.data, kWidth, kWidth, kHeight);
+        s.lastStampMs = stamp.captureMs;
+        const int stride = GST_ROUND_UP_4(s.stampSize.width()); // I420's luma stride
+        if (map.size >= gsize(stride * s.stampSize.height()))
+            stamp.write(map.data, stride, s.stampSize.width(), s.stampSize.height());
         gst_buffer_unmap(buf, &map);
     }
+    return GST_PAD_PROBE_OK;
+}
+
+// The encoder works in the capture thread and emits each frame before the next is captured.
+GstPadProbeReturn timeEncoded(GstPad *, GstPadProbeInfo *, gpointer data)
+{
+    StageTimes::add(StageTimes::Encoded,
+                    FrameStamp::elapsedMs(shared(data)->lastStampMs, FrameStamp::nowMs()));
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn timeDecoded(GstPad *pad, GstPadProbeInfo *info, gpointer)
+{
+    CapsRef caps(gst_pad_get_current_caps(pad));
+    GstVideoInfo vi;
+    GstVideoFrame frame;
+    if (!caps || !gst_video_info_from_caps(&vi, caps.get()) ||
+        !gst_video_frame_map(&frame, &vi, GST_PAD_PROBE_INFO_BUFFER(info), GST_MAP_READ))
+        return GST_PAD_PROBE_OK;
+    const auto stamp =
+        FrameStamp::read(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                         GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), GST_VIDEO_FRAME_WIDTH(&frame),
+                         GST_VIDEO_FRAME_HEIGHT(&frame));
+    gst_video_frame_unmap(&frame);
+    if (stamp)
+        StageTimes::add(StageTimes::Decoded,
+                        FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs()));
     return GST_PAD_PROBE_OK;
 }
 
@@ -210,6 +239,8 @@ void onPadAdded(GstElement *webrtc, GstPad *pad, gpointer data)
     }
     gst_bin_add(GST_BIN(pipeline.get()), branch);
     if (video) {
+        if (StageTimes::enabled())
+            addProbe(branch, "decoder", timeDecoded, s);
         ElementRef sink(gst_bin_get_by_name(GST_BIN(branch), "frames"));
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = onSample;
@@ -378,6 +409,7 @@ RtcPeer::RtcPeer(Role role, const Options &options, QObject *parent)
     qRegisterMetaType<MediaMetrics::Transport>();
     m_shared->audioSink = options.audioSink;
     m_shared->stampSender = options.stampSender;
+    m_shared->stampSize = options.videoSize;
 }
 
 RtcPeer::~RtcPeer()
@@ -418,12 +450,23 @@ bool RtcPeer::start(QString *error)
     return true;
 }
 
+QByteArray RtcPeer::description() const
+{
+    QByteArray d = "webrtcbin name=rtc bundle-policy=max-bundle ";
+    if (m_role == Role::Subscriber)
+        return d;
+    d += m_options.videoSource.isEmpty() ? QByteArray(kCamera) : m_options.videoSource;
+    d += QByteArray(kVideoSend).replace("%1", QByteArray::number(m_options.videoBitrate));
+    if (m_options.withAudio)
+        d += kAudioSend;
+    return d;
+}
+
 bool RtcPeer::build(QString *error)
 {
     GError *err = nullptr;
     const bool publisher = m_role == Role::Publisher;
-    GstElement *parsed = gst_parse_launch(
-        publisher ? kPublisher : "webrtcbin name=rtc bundle-policy=max-bundle", &err);
+    GstElement *parsed = gst_parse_launch(description().constData(), &err);
     if (!parsed) {
         *error = QStringLiteral("cannot build the media pipeline: ") +
                  QString::fromUtf8(err ? err->message : "unknown");
@@ -460,10 +503,15 @@ bool RtcPeer::build(QString *error)
 
     if (publisher) {
         setDirections(rtc, GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
-        addProbe(m_pipeline.get(), "camera", stampFrame, m_shared);
-        addProbe(m_pipeline.get(), "voice", shapeVoice, m_shared);
-        ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
-        g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
+        if (m_options.stampVideo)
+            addProbe(m_pipeline.get(), "camera", stampFrame, m_shared);
+        if (m_options.stampVideo && StageTimes::enabled())
+            addProbe(m_pipeline.get(), "videoenc", timeEncoded, m_shared);
+        if (m_options.withAudio) {
+            addProbe(m_pipeline.get(), "voice", shapeVoice, m_shared);
+            ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
+            g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
+        }
         setSending(true, m_options.sendAudio);
         setSending(false, m_options.sendVideo);
         connectSignal(rtc, "on-negotiation-needed", onNegotiationNeeded, m_shared);
@@ -546,6 +594,8 @@ void RtcPeer::setSending(bool audio, bool on)
         return;
     ElementRef valve(
         gst_bin_get_by_name(GST_BIN(m_pipeline.get()), audio ? "audiovalve" : "videovalve"));
+    if (!valve)
+        return;
     gboolean dropping = FALSE;
     g_object_get(valve.get(), "drop", &dropping, nullptr);
     if (bool(dropping) == !on)

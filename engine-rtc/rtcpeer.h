@@ -2,6 +2,7 @@
 #include "gstref.h"
 #include "mediametrics.h"
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QVideoFrame>
 #include <memory>
@@ -25,6 +26,12 @@ public:
         double toneHz = 440;     // publisher: pitch of the synthetic voice
         bool sendAudio = true;   // publisher: initial state of each medium
         bool sendVideo = true;
+        // Publisher: a chain ending in raw I420 of `videoSize`; empty for the synthetic camera.
+        QByteArray videoSource;
+        QSize videoSize{320, 240};
+        bool stampVideo = true; // only synthetic pictures carry stamps
+        bool withAudio = true;
+        int videoBitrate = 300000;
         bool loopbackOnly = false; // gather only 127.0.0.1 (Janus on this machine)
         QString audioSink;         // subscriber: playout element description
     };
@@ -70,6 +77,7 @@ public:
     void onGatheringDone();
 
 private:
+    QByteArray description() const;
     bool build(QString *error);
     bool setRemote(const QString &sdp, int type);
     void request(const char *signal, void (*onReply)(GstPromise *, gpointer));

@@ -1,6 +1,10 @@
 #include "callparticipant.h"
 #include "framestamp.h"
+#include "januslink.h"
 #include <QDateTime>
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 #include <algorithm>
@@ -17,8 +21,21 @@ CallParticipant::CallParticipant(qint64 uid, QObject *parent)
     m_engine->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
     connect(m_engine, &Broadcaster::sigVideoFrame, this,
-            [this](qint64 from, ConsumerType, int, const QVideoFrameFormat &,
-                   const QVideoFrame &frame) { onFrame(from, frame); });
+            [this](qint64 from, ConsumerType type, int, const QVideoFrameFormat &,
+                   const QVideoFrame &frame) {
+                onFrame(type == CONSUMER_SCREEN ? shareTracks[from] : tracks[from], from, frame);
+            });
+    connect(m_engine, &Broadcaster::sigNotifyCreateShare, this,
+            [this](qint64 op, const QString &id, ShareType type) {
+                sharesCreated.append({op, id, int(type)});
+            });
+    connect(m_engine, &Broadcaster::sigNotifyCloseShare, this,
+            [this](qint64 op, const QString &id) {
+                sharesClosed.append({op, id, 0});
+            });
+    connect(m_engine, &Broadcaster::sigNotifyKicked, this, [this](qint64 op, qint64 who) {
+        kicks.append({op, who, 0});
+    });
     connect(m_engine, &Broadcaster::sigNotifyDecibel, this,
             [this](qint64 from, ConsumerType, double, double peak, const QList<QVariant> &) {
                 levels[from].append({QDateTime::currentMSecsSinceEpoch(), peak});
@@ -68,9 +85,8 @@ void CallParticipant::clearLatencies()
         t.latencies.clear();
 }
 
-void CallParticipant::onFrame(qint64 from, QVideoFrame frame)
+void CallParticipant::onFrame(Track &t, qint64 from, QVideoFrame frame)
 {
-    Track &t = tracks[from];
     if (!frame.map(QVideoFrame::ReadOnly))
         return;
     const auto stamp =
@@ -85,12 +101,67 @@ void CallParticipant::onFrame(qint64 from, QVideoFrame frame)
     t.latencies.append(FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs()));
 }
 
-QString CallParticipant::mediaUrl(const QUrl &janus, quint64 room)
+bool CallParticipant::everyoneSees(const std::vector<std::unique_ptr<CallParticipant>> &call,
+                                   int frames)
+{
+    for (const auto &c : call) {
+        for (const auto &o : call) {
+            if (c != o && c->tracks.value(o->uid).frames < frames)
+                return false;
+        }
+    }
+    return true;
+}
+
+QString CallParticipant::mediaUrl(const QUrl &janus, quint64 room, const QString &secret,
+                                  qint64 host)
 {
     QUrlQuery q;
     q.addQueryItem(QStringLiteral("janus"), janus.toString());
     q.addQueryItem(QStringLiteral("room"), QString::number(room));
+    if (!secret.isEmpty())
+        q.addQueryItem(QStringLiteral("secret"), secret);
+    if (host != 0)
+        q.addQueryItem(QStringLiteral("host"), QString::number(host));
     return QStringLiteral("https://media.invalid/?") + q.toString(QUrl::FullyEncoded);
+}
+
+bool CallParticipant::createRoom(const QUrl &janus, quint64 room, const QString &secret,
+                                 QString *error, int timeoutMs)
+{
+    rtc::JanusLink link;
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, [&] {
+        *error = QStringLiteral("Janus did not create the room in time");
+        loop.quit();
+    });
+    QObject::connect(&link, &rtc::JanusLink::lost, &loop, [&](const QString &why) {
+        *error = why;
+        loop.quit();
+    });
+    QObject::connect(&link, &rtc::JanusLink::ready, &loop, [&] {
+        link.attach([&](bool ok, const QJsonObject &m) {
+            const auto handle = quint64(
+                m.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toDouble());
+            if (!ok || handle == 0) {
+                *error = QStringLiteral("Janus refused the VideoRoom plugin");
+                return loop.quit();
+            }
+            const QJsonObject body{{QStringLiteral("request"), QStringLiteral("create")},
+                                   {QStringLiteral("room"), double(room)},
+                                   {QStringLiteral("secret"), secret},
+                                   {QStringLiteral("publishers"), 32}};
+            link.message(handle, body, {}, [&](bool ok, const QJsonObject &answer) {
+                *error = ok ? QString() : rtc::JanusLink::pluginError(answer);
+                loop.quit();
+            });
+        });
+    });
+    error->clear();
+    link.open(janus);
+    loop.exec();
+    link.close();
+    return error->isEmpty();
 }
 
 QString CallParticipant::missingElements()

@@ -4,7 +4,10 @@
 #include <QList>
 #include <QObject>
 #include <QThread>
+#include <QVariant>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace meetingjanus {
 
@@ -26,6 +29,17 @@ public:
         qint64 atMs;
         double peak;
     };
+    // A share or removal report: who did it, to whom or to which share.
+    struct Report
+    {
+        qint64 operatorId;
+        QVariant subject;
+        int type;
+        bool operator==(const Report &o) const
+        {
+            return operatorId == o.operatorId && subject == o.subject && type == o.type;
+        }
+    };
 
     explicit CallParticipant(qint64 uid, QObject *parent = nullptr);
     ~CallParticipant() override;
@@ -39,19 +53,31 @@ public:
     void clearLatencies();
 
     const qint64 uid;
-    QHash<qint64, Track> tracks;
+    QHash<qint64, Track> tracks;      // camera frames, by sender
+    QHash<qint64, Track> shareTracks; // shared-screen frames, by sender
+    QList<Report> sharesCreated;      // (operator, share id, type)
+    QList<Report> sharesClosed;       // (operator, share id, 0)
+    QList<Report> kicks;              // (operator, removed uid, 0)
     QHash<qint64, QList<LevelReport>> levels;
     QList<qtwebrtc::CallState> states;
     QList<qtwebrtc::Error> errors;
     QHash<int, qint64> mutedAtMs; // when the engine confirmed its own mute, by mute type
 
-    // The media URL that sends an engine to `room` of the Janus at `janus`.
-    static QString mediaUrl(const QUrl &janus, quint64 room);
+    // True when every participant has received `frames` camera frames from every other one.
+    static bool everyoneSees(const std::vector<std::unique_ptr<CallParticipant>> &call, int frames);
+    // The media URL that sends an engine to `room` of the Janus at `janus`; the host's engine
+    // also gets the room's secret.
+    static QString mediaUrl(const QUrl &janus, quint64 room, const QString &secret = {},
+                            qint64 host = 0);
+    // Creates `room` with `secret`, as the meeting server would before anyone joins. Blocks
+    // (running events) for at most `timeoutMs`.
+    static bool createRoom(const QUrl &janus, quint64 room, const QString &secret, QString *error,
+                           int timeoutMs = 10000);
     // Empty when GStreamer has every element the engine uses; otherwise the first missing one.
     static QString missingElements();
 
 private:
-    void onFrame(qint64 from, QVideoFrame frame);
+    void onFrame(Track &t, qint64 from, QVideoFrame frame);
 
     QThread m_thread;
     qtwebrtc::Broadcaster *m_engine;

@@ -1,9 +1,11 @@
 // A real call through a private Janus with 2, 4 and 6 engines in one room (one process, one
 // engine thread each): capture-to-hand-over latency read from the stamped frames, frames per
 // second on every stream, and CPU per client and for Janus. Growth is printed as ratios
-// against the two-client call of the same run.
+// against the two-client call of the same run. Where the delay goes is read from the same
+// stamps at the encoder's output and the decoder's output.
 #include "callparticipant.h"
 #include "janusprocess.h"
+#include "stagetimes.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -18,13 +20,28 @@
 
 using namespace qtwebrtc;
 using meetingjanus::CallParticipant;
+using qtwebrtc::rtc::StageTimes;
 
 namespace {
+
+struct Percentiles
+{
+    int p50 = 0, p95 = 0, max = 0;
+
+    static Percentiles of(QList<qint32> ms)
+    {
+        std::sort(ms.begin(), ms.end());
+        if (ms.isEmpty())
+            return {};
+        return {ms.at(ms.size() / 2), ms.at(ms.size() * 95 / 100), ms.last()};
+    }
+};
 
 struct Result
 {
     int clients = 0;
     int p50 = 0, p95 = 0, max = 0;
+    Percentiles encoded, decoded; // capture to encoder output, to decoder output
     double minFps = 0, meanFps = 0;
     double cpuPerClient = 0; // percent of one core
     double janusCpu = 0;
@@ -75,19 +92,11 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
     info.muteVideo = false;
     for (auto &c : clients)
         c->post([url, info](Broadcaster *b) { b->createCall(url, info); });
-    wait(
-        [&] {
-            for (auto &c : clients) {
-                for (auto &o : clients) {
-                    if (c != o && c->tracks.value(o->uid).frames < 15)
-                        return false;
-                }
-            }
-            return true;
-        },
-        60000);
+    wait([&] { return CallParticipant::everyoneSees(clients, 15); }, 60000);
     for (auto &c : clients)
         c->clearLatencies();
+    StageTimes::take(StageTimes::Encoded);
+    StageTimes::take(StageTimes::Decoded);
     QHash<QPair<qint64, qint64>, int> before;
     for (auto &c : clients) {
         for (auto &o : clients)
@@ -98,6 +107,8 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
     pump(seconds * 1000);
     const double wall = (QDateTime::currentMSecsSinceEpoch() - t0) / 1000.0;
+    const QList<qint32> encoded = StageTimes::take(StageTimes::Encoded);
+    const QList<qint32> decoded = StageTimes::take(StageTimes::Decoded);
 
     Result r;
     r.clients = n;
@@ -118,12 +129,12 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
         }
     }
     r.meanFps = sumFps / (n * (n - 1));
-    std::sort(latencies.begin(), latencies.end());
-    if (!latencies.isEmpty()) {
-        r.p50 = latencies.at(latencies.size() / 2);
-        r.p95 = latencies.at(latencies.size() * 95 / 100);
-        r.max = latencies.last();
-    }
+    const Percentiles total = Percentiles::of(latencies);
+    r.p50 = total.p50;
+    r.p95 = total.p95;
+    r.max = total.max;
+    r.encoded = Percentiles::of(encoded);
+    r.decoded = Percentiles::of(decoded);
     for (auto &c : clients)
         c->post([](Broadcaster *b) { b->leave(false); });
     pump(300);
@@ -143,6 +154,7 @@ int main(int argc, char **argv)
         std::printf("skipped: %s\n", qPrintable(why));
         return 0;
     }
+    StageTimes::setEnabled(true);
     meetingjanus::JanusProcess janus;
     QString error;
     if (!janus.start(&error)) {
@@ -162,6 +174,13 @@ int main(int argc, char **argv)
         std::printf("%7d  %6d/%3d/%3d          %5.1f/%5.1f   %11.1f  %11.1f\n", r.clients, r.p50,
                     r.p95, r.max, r.minFps, r.meanFps, r.cpuPerClient, r.janusCpu);
     }
+    std::printf(
+        "\nWhere the delay goes, p50/p95 ms from capture to: encoder output (encoding),"
+        "\ndecoder output (+ sending, Janus, jitter buffer, decoding), hand-over (+ colour"
+        "\nconversion, copy into a QVideoFrame, queued signal to the receiver's thread):\n");
+    for (const Result &r : results)
+        std::printf("%d clients: encoded %d/%d, decoded %d/%d, handed over %d/%d\n", r.clients,
+                    r.encoded.p50, r.encoded.p95, r.decoded.p50, r.decoded.p95, r.p50, r.p95);
     const Result &base = results.front();
     std::printf("\nGrowth against the 2-client call of this run:\n");
     for (const Result &r : results) {

@@ -117,6 +117,8 @@ private slots:
     void roomEventsBecomeEngineSignals();
     void refusedRoomEndsTheCall_data();
     void refusedRoomEndsTheCall();
+    void shareFeedsBecomeShareSignals();
+    void removalUsesTheRoomSecret();
 };
 
 void TestJanusSignalling::repliesFollowTheirRequest_data()
@@ -286,6 +288,101 @@ void TestJanusSignalling::refusedRoomEndsTheCall()
         QVERIFY(joined.isEmpty());
         QCOMPARE(Broadcaster::pipelineCount(), 0);
     }
+}
+
+namespace {
+QJsonObject feed(int id, const QString &display)
+{
+    return {{QStringLiteral("id"), id}, {QStringLiteral("display"), display}};
+}
+} // namespace
+
+// Shares are feeds whose display text names their owner; texts of any other form are no
+// share, and a share goes with its owner.
+void TestJanusSignalling::shareFeedsBecomeShareSignals()
+{
+    FakeJanus janus;
+    Broadcaster engine(3);
+    QStringList log;
+    connect(
+        &engine, &Broadcaster::sigNotifyJoin, this,
+        [&](qint64 uid, qint64, const QByteArray &) { log << QStringLiteral("join %1").arg(uid); });
+    connect(&engine, &Broadcaster::sigNotifyLeave, this,
+            [&](qint64 uid) { log << QStringLiteral("leave %1").arg(uid); });
+    connect(&engine, &Broadcaster::sigNotifyCreateShare, this,
+            [&](qint64 op, const QString &id, ShareType type) {
+                log << QStringLiteral("share %1 %2 %3").arg(op).arg(id).arg(int(type));
+            });
+    connect(&engine, &Broadcaster::sigNotifyCloseShare, this, [&](qint64 op, const QString &id) {
+        log << QStringLiteral("close %1 %2").arg(op).arg(id);
+    });
+    engine.createCall(janus.mediaUrl(), CallInfo{});
+    QTRY_COMPARE(log, QStringList{QStringLiteral("join 3")});
+
+    // The share comes first in the list; its owner is reported first all the same.
+    janus.pushEvent(
+        {{QStringLiteral("publishers"),
+          QJsonArray{feed(900, QStringLiteral("share:7:2")), feed(7, QStringLiteral("7")),
+                     feed(901, QStringLiteral("share:abc")), feed(902, QStringLiteral("share:3:2")),
+                     feed(903, QStringLiteral("share:7:1")),
+                     feed(904, QStringLiteral("share:0:2"))}}});
+    QTRY_COMPARE(log.size(), 3);
+    QCOMPARE(log.mid(1),
+             (QStringList{QStringLiteral("join 7"), QStringLiteral("share 7 share-900 2")}));
+
+    janus.pushEvent({{QStringLiteral("unpublished"), 900}});
+    QTRY_COMPARE(log.size(), 4);
+    QCOMPARE(log.last(), QStringLiteral("close 7 share-900"));
+
+    janus.pushEvent(
+        {{QStringLiteral("publishers"), QJsonArray{feed(905, QStringLiteral("share:7:2"))}}});
+    QTRY_COMPARE(log.size(), 5);
+    janus.pushEvent({{QStringLiteral("leaving"), 7}});
+    QTRY_COMPARE(log.size(), 7);
+    QCOMPARE(log.mid(5),
+             (QStringList{QStringLiteral("close 7 share-905"), QStringLiteral("leave 7")}));
+    // Janus reporting the share's own end later changes nothing.
+    janus.pushEvent({{QStringLiteral("leaving"), 905}});
+    QTest::qWait(100);
+    QCOMPARE(log.size(), 7);
+}
+
+// Only the host's engine has the room's secret; a removal Janus refuses is reported, and a
+// removal of this engine names the host.
+void TestJanusSignalling::removalUsesTheRoomSecret()
+{
+    FakeJanus janus;
+    janus.onPluginRequest = [base = janus.onPluginRequest](const QJsonObject &body) {
+        if (body.value(QStringLiteral("request")) == QStringLiteral("kick"))
+            return QJsonObject{{QStringLiteral("error_code"), 433},
+                               {QStringLiteral("error"), QStringLiteral("Unauthorized")}};
+        return base(body);
+    };
+    Broadcaster engine(3);
+    QSignalSpy joins(&engine, &Broadcaster::sigNotifyJoin);
+    QSignalSpy errors(&engine, &Broadcaster::sigNotifyError);
+    QSignalSpy kicks(&engine, &Broadcaster::sigNotifyKicked);
+    QSignalSpy states(&engine, &Broadcaster::sigNotifyStateChange);
+    engine.createCall(janus.mediaUrl() + QStringLiteral("&secret=s%26t&host=1"), CallInfo{});
+    QTRY_COMPARE(joins.count(), 1);
+    engine.kicked(8, false);
+    QTRY_COMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).value<Error>(), ERR_KICK);
+    QJsonObject body;
+    for (const QJsonObject &m : std::as_const(janus.received)) {
+        if (m.value(QStringLiteral("body"))[QStringLiteral("request")] == QStringLiteral("kick"))
+            body = m.value(QStringLiteral("body")).toObject();
+    }
+    QCOMPARE(body.value(QStringLiteral("secret")).toString(), QStringLiteral("s&t"));
+    QCOMPARE(body.value(QStringLiteral("id")).toInt(), 8);
+
+    janus.pushEvent({{QStringLiteral("leaving"), QStringLiteral("ok")},
+                     {QStringLiteral("reason"), QStringLiteral("kicked")}});
+    QTRY_COMPARE(kicks.count(), 1);
+    QCOMPARE(kicks.at(0).at(0).toLongLong(), 1);
+    QCOMPARE(kicks.at(0).at(1).toLongLong(), 3);
+    QCOMPARE(states.last().at(0).value<CallState>(), CALL_ENDED);
+    QCOMPARE(Broadcaster::pipelineCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestJanusSignalling)

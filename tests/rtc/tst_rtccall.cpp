@@ -1,6 +1,7 @@
 // Three engines in one Janus room, each on its own engine thread as the meeting model runs
 // them: real video and audio must arrive from both others, mutes must really stop what is
-// sent, a lost server must be reported, and leaving must leave nothing behind.
+// sent, a share must arrive as a share, a removed client's media must stop, a lost server must
+// be reported, and leaving must leave nothing behind.
 #include "broadcaster.h"
 #include "callparticipant.h"
 #include "janusprocess.h"
@@ -13,10 +14,12 @@
 
 using namespace qtwebrtc;
 using Client = meetingjanus::CallParticipant;
+using Clients = std::vector<std::unique_ptr<Client>>;
 
 namespace {
 constexpr double kNoiseFloor = 10; // the module's level scale; a tone reads about 77
 constexpr quint64 kRoom = 4242;
+constexpr int kPipelinesPerClient = 3; // its own publisher and one subscriber per other client
 
 } // namespace
 
@@ -26,12 +29,19 @@ class TestRtcCall : public QObject
 private slots:
     void initTestCase();
     void threeClientsExchangeMedia();
+    void shareArrivesAsShare();
+    void removedClientsMediaStops();
     void lostServerIsReported();
     void cleanupTestCase();
 
 private:
     QString mediaUrl(quint64 room) const;
     static bool waitAll(const std::function<bool()> &done, int timeoutMs);
+    // Three clients in `room`, each seeing both others; the first one's engine holds the room's
+    // secret when `secret` is given.
+    bool startCall(Clients &clients, quint64 room, const QString &secret = {});
+    static void leaveAll(Clients &clients);
+    static int counterOf(const Client &c, qint64 from, bool share);
 
     meetingjanus::JanusProcess m_janus;
 };
@@ -60,28 +70,47 @@ bool TestRtcCall::waitAll(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-void TestRtcCall::threeClientsExchangeMedia()
+bool TestRtcCall::startCall(Clients &clients, quint64 room, const QString &secret)
 {
-    std::vector<std::unique_ptr<Client>> clients;
-    for (qint64 uid : {101, 102, 103})
+    const qint64 host = 101;
+    for (qint64 uid : {host, host + 1, host + 2})
         clients.push_back(std::make_unique<Client>(uid));
-    const QString url = mediaUrl(kRoom);
     CallInfo info;
     info.muteVideo = false;
     for (auto &c : clients) {
+        const QString url =
+            Client::mediaUrl(m_janus.url(), room, c->uid == host ? secret : QString(), host);
         c->post([](Broadcaster *b) { b->init(); });
         c->post([url, info](Broadcaster *b) { b->createCall(url, info); });
     }
-    auto everyoneSees = [&](int frames) {
-        for (auto &c : clients) {
-            for (auto &o : clients) {
-                if (c != o && c->tracks.value(o->uid).frames < frames)
-                    return false;
-            }
-        }
-        return true;
-    };
-    QVERIFY2(waitAll([&] { return everyoneSees(10); }, 40000), "video did not arrive everywhere");
+    return waitAll([&] { return Client::everyoneSees(clients, 10); }, 40000);
+}
+
+void TestRtcCall::leaveAll(Clients &clients)
+{
+    for (auto &c : clients)
+        c->post([](Broadcaster *b) { b->leave(false); });
+    QVERIFY(waitAll(
+        [&] {
+            return std::all_of(clients.begin(), clients.end(),
+                               [](auto &c) { return c->states.contains(CALL_ENDED); });
+        },
+        5000));
+    QCOMPARE(Broadcaster::pipelineCount(), 0);
+    clients.clear();
+    QCOMPARE(Broadcaster::aliveCount(), 0);
+}
+
+int TestRtcCall::counterOf(const Client &c, qint64 from, bool share)
+{
+    return int((share ? c.shareTracks : c.tracks).value(from).lastCounter);
+}
+
+void TestRtcCall::threeClientsExchangeMedia()
+{
+    Clients clients;
+    QVERIFY2(startCall(clients, kRoom), "video did not arrive everywhere");
+    QCOMPARE(Broadcaster::pipelineCount(), 3 * kPipelinesPerClient);
     for (auto &c : clients) {
         QVERIFY(c->states.contains(CALL_CONNECTED));
         QVERIFY(c->errors.isEmpty());
@@ -171,17 +200,103 @@ void TestRtcCall::threeClientsExchangeMedia()
           latencies.at(latencies.size() * 95 / 100), latencies.last());
 
     // Leaving ends every call and, once the threads stop, leaves no engine and no pipeline.
+    leaveAll(clients);
+}
+
+// The first client shares its (synthetic) screen: both others get a share report naming it and
+// its frames as shared-screen frames; closing it reports the close everywhere and takes down
+// exactly the share's pipelines.
+void TestRtcCall::shareArrivesAsShare()
+{
+    Clients clients;
+    QVERIFY2(startCall(clients, kRoom + 2), "video did not arrive everywhere");
+    Client &a = *clients[0];
+    a.post(
+        [](Broadcaster *b) { b->createShare(SHARE_PICTURE, nullptr, QRect(0, 0, 640, 360), 10); });
+    QVERIFY2(waitAll([&] { return !a.sharesCreated.isEmpty(); }, 20000), "the share did not start");
+    const Client::Report created = a.sharesCreated.first();
+    QCOMPARE(created.operatorId, a.uid);
+    QCOMPARE(created.type, int(SHARE_PICTURE));
+    const QString shareId = created.subject.toString();
+    QVERIFY(!shareId.isEmpty());
+    QVERIFY2(waitAll(
+                 [&] {
+                     return clients[1]->shareTracks.value(a.uid).frames >= 10 &&
+                            clients[2]->shareTracks.value(a.uid).frames >= 10;
+                 },
+                 20000),
+             "shared frames did not arrive");
+    for (size_t i = 1; i < clients.size(); ++i) {
+        QCOMPARE(clients[i]->sharesCreated, QList<Client::Report>{created});
+        QCOMPARE(clients[i]->shareTracks.value(a.uid).badStamps, 0);
+    }
+    QCOMPARE(Broadcaster::pipelineCount(), 3 * kPipelinesPerClient + 3);
+
+    QHash<qint64, int> before;
+    for (size_t i = 1; i < clients.size(); ++i)
+        before[clients[i]->uid] = counterOf(*clients[i], a.uid, true);
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    QTest::qWait(2000);
+    const double seconds = (QDateTime::currentMSecsSinceEpoch() - start) / 1000.0;
+    for (size_t i = 1; i < clients.size(); ++i) {
+        const double fps =
+            (counterOf(*clients[i], a.uid, true) - before[clients[i]->uid]) / seconds;
+        QVERIFY2(fps >= 5, qPrintable(QStringLiteral("share arrives at %1 fps").arg(fps)));
+    }
+
+    a.post([shareId](Broadcaster *b) { b->closeShare(shareId); });
+    const Client::Report closed{a.uid, shareId, 0};
+    QVERIFY2(waitAll(
+                 [&] {
+                     return std::all_of(clients.begin(), clients.end(),
+                                        [&](auto &c) { return c->sharesClosed.contains(closed); });
+                 },
+                 10000),
+             "the close did not reach everyone");
+    QCOMPARE(Broadcaster::pipelineCount(), 3 * kPipelinesPerClient);
     for (auto &c : clients)
-        c->post([](Broadcaster *b) { b->leave(false); });
-    QVERIFY(waitAll(
-        [&] {
-            return std::all_of(clients.begin(), clients.end(),
-                               [](auto &c) { return c->states.contains(CALL_ENDED); });
-        },
-        5000));
-    QCOMPARE(Broadcaster::pipelineCount(), 0);
-    clients.clear();
-    QCOMPARE(Broadcaster::aliveCount(), 0);
+        QVERIFY(c->errors.isEmpty());
+    leaveAll(clients);
+}
+
+// Only the engine with the room's secret can remove someone. The removed client ends its call
+// and tears down its pipelines; the others report the removal and stop getting its frames.
+void TestRtcCall::removedClientsMediaStops()
+{
+    Clients clients;
+    const QString secret = QStringLiteral("room-secret-for-the-host");
+    QString error;
+    QVERIFY2(Client::createRoom(m_janus.url(), kRoom + 3, secret, &error), qPrintable(error));
+    QVERIFY2(startCall(clients, kRoom + 3, secret), "video did not arrive everywhere");
+    Client &host = *clients[0];
+    Client &other = *clients[1];
+    Client &gone = *clients[2];
+
+    other.post([uid = gone.uid](Broadcaster *b) { b->kicked(uid, false); });
+    QVERIFY(waitAll([&] { return other.errors.contains(ERR_KICK); }, 5000));
+    QVERIFY(gone.kicks.isEmpty());
+
+    host.post([uid = gone.uid](Broadcaster *b) { b->kicked(uid, false); });
+    QVERIFY2(waitAll([&] { return gone.states.contains(CALL_ENDED); }, 10000),
+             "the removed client's call did not end");
+    const Client::Report removal{host.uid, gone.uid, 0};
+    QCOMPARE(gone.kicks, QList<Client::Report>{removal});
+    QVERIFY(waitAll([&] { return host.kicks.contains(removal) && other.kicks.contains(removal); },
+                    5000));
+    QCOMPARE(Broadcaster::pipelineCount(), 2 * kPipelinesPerClient - 2);
+
+    QTest::qWait(300); // frames already decoded may still be on their way
+    const int hostSaw = host.tracks.value(gone.uid).frames;
+    const int otherSaw = other.tracks.value(gone.uid).frames;
+    const int goneSaw = gone.tracks.value(host.uid).frames;
+    const int staying = host.tracks.value(other.uid).frames;
+    QTest::qWait(1500);
+    QCOMPARE(host.tracks.value(gone.uid).frames, hostSaw);
+    QCOMPARE(other.tracks.value(gone.uid).frames, otherSaw);
+    QCOMPARE(gone.tracks.value(host.uid).frames, goneSaw);
+    // The two who stay still see each other.
+    QVERIFY(host.tracks.value(other.uid).frames >= staying + 10);
+    leaveAll(clients);
 }
 
 void TestRtcCall::lostServerIsReported()

@@ -4,6 +4,8 @@
 #include "framestamp.h"
 #include "janustarget.h"
 #include "mediametrics.h"
+#include "screensource.h"
+#include "sharelabel.h"
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -25,6 +27,13 @@ private slots:
     void target_data();
     void target();
     void targetErrorsNeverQuoteTheUrl();
+    void targetSecretAndHost_data();
+    void targetSecretAndHost();
+    void shareLabel_data();
+    void shareLabel();
+    void screenSource_data();
+    void screenSource();
+    void shareNeedsACallAndItsOwnId();
     void score_data();
     void score();
     void levelsAndGain();
@@ -158,6 +167,113 @@ void TestRtcParts::targetErrorsNeverQuoteTheUrl()
         QString(), QString());
     QVERIFY(!t.isValid());
     QVERIFY(!t.error.contains(secret));
+}
+
+void TestRtcParts::targetSecretAndHost_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<qint64>("host");
+    QTest::addRow("neither") << QString() << QString() << qint64(0);
+    QTest::addRow("encoded secret")
+        << QStringLiteral("&secret=a%26b%3D&host=101") << QStringLiteral("a&b=") << qint64(101);
+    QTest::addRow("negative host") << QStringLiteral("&host=-4") << QString() << qint64(0);
+    QTest::addRow("host not a number") << QStringLiteral("&host=x1") << QString() << qint64(0);
+}
+
+void TestRtcParts::targetSecretAndHost()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, secret);
+    QFETCH(qint64, host);
+    const JanusTarget t = JanusTarget::fromMediaUrl(
+        QStringLiteral("https://m.example/?janus=ws://127.0.0.1:1&room=2") + query, {}, {});
+    QVERIFY(t.isValid());
+    QCOMPARE(t.secret, secret);
+    QCOMPARE(t.host, host);
+}
+
+// Display texts come from other clients: only the exact form names a share.
+void TestRtcParts::shareLabel_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<bool>("looksLikeShare");
+    QTest::addColumn<qint64>("uid"); // 0: not a valid share
+    QTest::addRow("share") << QStringLiteral("share:101:2") << true << qint64(101);
+    QTest::addRow("largest id") << QStringLiteral("share:9007199254740991:2") << true
+                                << qint64(9007199254740991);
+    QTest::addRow("camera") << QStringLiteral("101") << false << qint64(0);
+    QTest::addRow("empty") << QString() << false << qint64(0);
+    QTest::addRow("id past 2^53") << QStringLiteral("share:9007199254740992:2") << true
+                                  << qint64(0);
+    QTest::addRow("id zero") << QStringLiteral("share:0:2") << true << qint64(0);
+    QTest::addRow("negative id") << QStringLiteral("share:-5:2") << true << qint64(0);
+    QTest::addRow("whiteboard kind") << QStringLiteral("share:5:1") << true << qint64(0);
+    QTest::addRow("extra part") << QStringLiteral("share:5:2:9") << true << qint64(0);
+    QTest::addRow("space") << QStringLiteral("share: 5:2") << true << qint64(0);
+    QTest::addRow("huge digits") << QStringLiteral("share:99999999999999999999:2") << true
+                                 << qint64(0);
+    QTest::addRow("no kind") << QStringLiteral("share:5") << true << qint64(0);
+}
+
+void TestRtcParts::shareLabel()
+{
+    QFETCH(QString, display);
+    QFETCH(bool, looksLikeShare);
+    QFETCH(qint64, uid);
+    QCOMPARE(ShareLabel::looksLikeShare(display), looksLikeShare);
+    const auto label = ShareLabel::parse(display);
+    QCOMPARE(label.has_value(), uid != 0);
+    if (label) {
+        QCOMPARE(label->uid, uid);
+        QCOMPARE(label->display(), display);
+    }
+}
+
+void TestRtcParts::screenSource_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<int>("fps");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("actualFps");
+    QTest::addRow("as asked") << QRect(0, 0, 640, 360) << 10 << QSize(640, 360) << 10;
+    QTest::addRow("no size") << QRect() << 15 << QSize(1280, 720) << 15;
+    QTest::addRow("too small for a stamp") << QRect(0, 0, 100, 20) << 5 << QSize(320, 240) << 5;
+    QTest::addRow("too large") << QRect(0, 0, 4000, 3000) << 60 << QSize(1920, 1080) << 30;
+    QTest::addRow("odd sizes") << QRect(0, 0, 641, 361) << 0 << QSize(640, 360) << 15;
+}
+
+void TestRtcParts::screenSource()
+{
+    QFETCH(QRect, rect);
+    QFETCH(int, fps);
+    QFETCH(QSize, size);
+    QFETCH(int, actualFps);
+    qputenv("MEETING_RTC_SCREEN", "synthetic");
+    const ScreenSource s = ScreenSource::forShare(nullptr, rect, fps);
+    QVERIFY(s.synthetic);
+    QCOMPARE(s.size, size);
+    QCOMPARE(s.fps, actualFps);
+    const QByteArray caps = QStringLiteral("width=%1,height=%2,framerate=%3/1")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(actualFps)
+                                .toLatin1();
+    QVERIFY2(s.description.endsWith(caps), s.description.constData());
+}
+
+void TestRtcParts::shareNeedsACallAndItsOwnId()
+{
+    Broadcaster engine(1);
+    QSignalSpy errors(&engine, &Broadcaster::sigNotifyError);
+    QSignalSpy created(&engine, &Broadcaster::sigNotifyCreateShare);
+    engine.createShare(SHARE_PICTURE, nullptr, QRect(0, 0, 640, 360), 10);
+    engine.closeShare(QStringLiteral("share-1"));
+    QCOMPARE(errors.count(), 2);
+    QCOMPARE(errors.at(0).at(0).value<Error>(), ERR_SHARE);
+    QCOMPARE(errors.at(1).at(0).value<Error>(), ERR_SHARE_PERMISSION);
+    QVERIFY(created.isEmpty());
+    QCOMPARE(Broadcaster::pipelineCount(), 0);
 }
 
 void TestRtcParts::score_data()
