@@ -48,6 +48,7 @@ public:
         MeetingModel *model = list ? list->getMeetingModel(kMeeting) : nullptr;
         if (!model)
             fuzz::fail("reset", QStringLiteral("no model for the held meeting"));
+        m_invariants.forgetDestroyed();
         m_invariants.watch(model);
     }
 

@@ -27,6 +27,7 @@ private:
     std::unique_ptr<MeetingModel> m_model;
     testsupport::ListInvariants m_invariants;
     std::vector<std::unique_ptr<testsupport::ModelChecker>> m_checkers;
+    int m_inputs = 0;
 };
 
 // The process's fixture, built on first use.

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QVariantList>
 #include <memory>
+#include <vector>
 
 class MeetingAttendeeList;
 class MeetingModel;
@@ -30,6 +31,8 @@ class ModelChecker
 public:
     explicit ModelChecker(QAbstractItemModel *model);
     ~ModelChecker();
+    // Paused, the tester sees no transaction (the proxy still follows the model).
+    void setPaused(bool paused);
 
 private:
     std::unique_ptr<UserRoleProxy> m_proxy;
@@ -47,6 +50,9 @@ public:
     // Empty when the invariants hold, otherwise what broke.
     QString check() const;
     QList<MeetingAttendeeList *> lists() const;
+    // Drops what it remembers of destroyed objects, for a caller that has just emptied the lists
+    // and would otherwise remember every object of a long run.
+    void forgetDestroyed();
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -55,6 +61,8 @@ private:
 
     QPointer<MeetingModel> m_model;
     QHash<QObject *, QPointer<QObject>> m_seen;
+    mutable std::vector<qint64> m_scratchUids;
+    mutable std::vector<QObject *> m_scratchUsers;
 };
 
 // Delivers everything queued for the main thread (engine signals, server answers).
