@@ -3,8 +3,12 @@
 #include <QObject>
 #include <QPoint>
 #include <QQuickItem>
+#include <memory>
 
 namespace Whiteboard {
+
+struct CustomWheelEventPrivate;
+struct EventDispatcherPrivate;
 
 /// The data of the last wheel event, for QML to read inside the `wheel` handler.
 class MEETING_EXPORT CustomWheelEvent : public QObject
@@ -15,15 +19,14 @@ class MEETING_EXPORT CustomWheelEvent : public QObject
     Q_PROPERTY(QPoint angleDelta READ angleDelta CONSTANT)
 public:
     explicit CustomWheelEvent(QObject *parent = nullptr);
-    Qt::KeyboardModifiers modifiers() const { return m_modifiers; }
-    Qt::MouseEventSource source() const { return m_source; }
-    QPoint angleDelta() const { return m_angleDelta; }
+    ~CustomWheelEvent() override;
+    Qt::KeyboardModifiers modifiers() const;
+    Qt::MouseEventSource source() const;
+    QPoint angleDelta() const;
     void set(Qt::KeyboardModifiers modifiers, Qt::MouseEventSource source, QPoint angleDelta);
 
 private:
-    Qt::KeyboardModifiers m_modifiers{};
-    Qt::MouseEventSource m_source{};
-    QPoint m_angleDelta;
+    std::unique_ptr<CustomWheelEventPrivate> d;
 };
 
 /// A transparent item that reports presses and wheel turns and lets them pass through.
@@ -32,6 +35,7 @@ class MEETING_EXPORT EventDispatcher : public QQuickItem
     Q_OBJECT
 public:
     explicit EventDispatcher(QQuickItem *parent = nullptr);
+    ~EventDispatcher() override;
 
 signals:
     void wheel(Whiteboard::CustomWheelEvent *wheelEvent);
@@ -42,7 +46,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    CustomWheelEvent m_wheelEvent;
+    std::unique_ptr<EventDispatcherPrivate> d;
 };
 
 } // namespace Whiteboard
