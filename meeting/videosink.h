@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
+#include <memory>
 
 class QVideoSink;
+struct VideoSinkPrivate;
 
 /// Fans one decoded stream out to every QML video output that shows it; frames are shared,
 /// never copied.
@@ -19,7 +21,7 @@ public:
     ~VideoSink() override;
 
     /// The orientation of the latest frame, as the engine reported it.
-    Q_INVOKABLE int orientation() const { return m_orientation; }
+    Q_INVOKABLE int orientation() const;
     /// Adds a QML output (not owned); a destroyed output is forgotten by itself, null is ignored.
     Q_INVOKABLE void appendSink(QVideoSink *sink);
     /// Stops feeding `sink`.
@@ -28,9 +30,9 @@ public:
     Q_INVOKABLE void clearSinks();
 
     /// Frames are passed on only while started; the meeting model starts the sinks it feeds.
-    bool started() const { return m_started; }
+    bool started() const;
     void setStarted(bool started);
-    int sinkCount() const { return int(m_sinks.size()); }
+    int sinkCount() const;
 
 public slots:
     /// Hands one frame to every output while started; ignored otherwise. Main thread.
@@ -41,7 +43,5 @@ signals:
     void orientationChanged(int orientation);
 
 private:
-    QList<QVideoSink *> m_sinks;
-    bool m_started = false;
-    int m_orientation = 0;
+    std::unique_ptr<VideoSinkPrivate> d;
 };
