@@ -5,6 +5,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 
 class MeetingManager;
 class MeetingLinkItem;
@@ -14,6 +15,7 @@ namespace meeting {
 class MeetingInviteReq;
 }
 } // namespace im
+struct MeetingServiceCmdPrivate;
 
 /// Turns meeting operations into server commands sent through the account's request channel.
 class MEETING_EXPORT MeetingServiceCmd
@@ -24,6 +26,9 @@ public:
     /// A plain, copyable object; answers reach the manager's lists and the host's hub on the main
     /// thread. Failures go to `AccountManager::error` or `MeetingManager::cmdError`, never thrown.
     explicit MeetingServiceCmd(MeetingManager *manager);
+    MeetingServiceCmd(const MeetingServiceCmd &other);
+    MeetingServiceCmd &operator=(const MeetingServiceCmd &other);
+    ~MeetingServiceCmd();
 
     QVariantMap createMeeting(const im::Message &message, const QString &text);
     void inviteUser(const QString &meetingId, const QString &dialogId, const QVariantList &userIds);
@@ -44,7 +49,7 @@ public:
     void rateMeeting(const QString &meetingId, int score, int connectingIssues, int audioIssues,
                      int videoIssues, const QString &comment);
 
-    QString clientId() const { return m_clientId; }
+    QString clientId() const;
 
     /// The command ids sent with `AccountBase::sendRequest`; the messages are in `meeting.proto`.
     enum Command {
@@ -62,6 +67,5 @@ public:
     };
 
 private:
-    MeetingManager *m_manager = nullptr;
-    QString m_clientId;
+    std::unique_ptr<MeetingServiceCmdPrivate> d;
 };
