@@ -1,11 +1,11 @@
 #pragma once
 #include "meeting_global.h"
 #include <QObject>
-#include <QPointer>
 #include <memory>
 
 class AccountBase;
 class MeetingModel;
+struct MeetingLinkItemPrivate;
 namespace im {
 class MeetingLink;
 }
@@ -34,14 +34,14 @@ public:
     MeetingLinkItem(AccountBase *account, QObject *parent = nullptr);
     ~MeetingLinkItem() override;
 
-    int state() const { return m_state; }
+    int state() const;
     QString id() const;
-    QString name() const { return m_name; }
+    QString name() const;
     QString password() const;
     QString token() const;
     QString dialogId() const;
-    qint64 ownerId() const { return m_ownerId; }
-    AccountBase *account() const { return m_account; }
+    qint64 ownerId() const;
+    AccountBase *account() const;
     MeetingModel *meetingModel() const;
     QObject *meetingLinkList() const { return parent(); }
 
@@ -50,7 +50,7 @@ public:
     void setMeetingModel(MeetingModel *model);
     void setName(const QString &name);
     void setState(int state);
-    void setAccount(AccountBase *account) { m_account = account; }
+    void setAccount(AccountBase *account);
 
     Q_INVOKABLE void joinMeeting(AccountBase *account, bool cancel);
 
@@ -66,10 +66,5 @@ signals:
     void ownerIdChanged();
 
 private:
-    int m_state = NOT_APPLIED;
-    std::unique_ptr<im::MeetingLink> m_link;
-    AccountBase *m_account = nullptr;
-    QPointer<MeetingModel> m_meetingModel;
-    qint64 m_ownerId = 0;
-    QString m_name;
+    std::unique_ptr<MeetingLinkItemPrivate> d;
 };
