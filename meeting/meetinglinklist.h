@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSharedPointer>
 #include <functional>
+#include <memory>
 
 class MeetingLinkItem;
 class MeetingManager;
@@ -13,6 +14,7 @@ namespace meeting {
 class ListMeetingLinksResp;
 }
 } // namespace im
+struct MeetingLinkListPrivate;
 
 /// The account's own meeting links, one per conversation, plus the link being joined.
 class MEETING_EXPORT MeetingLinkList : public QAbstractListModel
@@ -41,7 +43,7 @@ public:
     Q_INVOKABLE void clearJoinMeetingLink();
     Q_INVOKABLE MeetingLinkItem *getMeetingLinkItem(QString dialogId) const;
 
-    MeetingLinkItem *joinMeetingLink() const { return m_joinLink.data(); }
+    MeetingLinkItem *joinMeetingLink() const;
     QSharedPointer<MeetingLinkItem> getMeetingLinkItemPtr(const QString &dialogId) const;
     void getMeetingLinkItemByToken(
         const QString &id, const QString &token,
@@ -65,10 +67,5 @@ private:
     void insertItem(int row, const QSharedPointer<MeetingLinkItem> &item);
     void removeItem(int row);
 
-    QHash<int, QByteArray> m_roleNames;
-    QList<QSharedPointer<MeetingLinkItem>> m_items;
-    QHash<QString, QSharedPointer<MeetingLinkItem>> m_byDialog;
-    QSharedPointer<MeetingLinkItem> m_joinLink;
-    MeetingManager *m_manager = nullptr;
-    bool m_requesting = false;
+    std::unique_ptr<MeetingLinkListPrivate> d;
 };
