@@ -2,12 +2,14 @@
 #include "meetingdefines.h"
 #include <QAbstractListModel>
 #include <QHash>
+#include <memory>
 
 class AccountBase;
 class MeetingModel;
 namespace im {
 class Meeting;
 }
+struct MeetingListPrivate;
 
 /// The meetings of one conversation; each row is a meeting model the list owns.
 class MEETING_EXPORT MeetingList : public QAbstractListModel
@@ -36,9 +38,9 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    QString dialogId() const { return m_dialogId; }
-    AccountBase *account() const { return m_account; }
-    int count() const { return int(m_rows.size()); }
+    QString dialogId() const;
+    AccountBase *account() const;
+    int count() const;
     /// The model of the meeting `key` (a meeting id, or the dialog id of a meeting this user is
     /// starting); null when none.
     MeetingModel *getMeetingModel(const QString &key) const;
@@ -68,9 +70,5 @@ private:
     // Null when the answer was overtaken by a newer record.
     void finishJoin(MeetingModel *model, const MeetingInfo *fresh);
 
-    QHash<int, QByteArray> m_roleNames;
-    QList<MeetingModel *> m_rows;
-    QHash<QString, MeetingModel *> m_models;
-    QString m_dialogId;
-    AccountBase *m_account = nullptr;
+    std::unique_ptr<MeetingListPrivate> d;
 };
