@@ -3,8 +3,8 @@
 #include "modelbase.h"
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QVariantList>
+#include <memory>
 
 class AccountBase;
 class MeetingList;
@@ -13,6 +13,7 @@ class MeetingServiceCmd;
 namespace im {
 class Meeting;
 }
+struct MeetingManagerPrivate;
 
 /// The per-account meeting directory: one meeting list per conversation.
 ///
@@ -37,10 +38,10 @@ public:
     explicit MeetingManager(AccountBase *account);
     ~MeetingManager() override;
 
-    AccountBase *account() const { return m_account; }
-    MeetingServiceCmd *meetingServiceCmd() const { return m_serviceCmd; }
-    MeetingLinkList *meetingLinkList() const { return m_linkList; }
-    int meetingCapacity() const { return m_meetingCapacity; }
+    AccountBase *account() const;
+    MeetingServiceCmd *meetingServiceCmd() const;
+    MeetingLinkList *meetingLinkList() const;
+    int meetingCapacity() const;
     void setMeetingCapacity(int capacity);
     /// The meetings of the conversation `dialogId`; with `create`, an empty list is made when
     /// there is none, else null is returned. The manager owns the list; `clearData` deletes it.
@@ -89,11 +90,5 @@ private:
     MeetingList *createMeetings(const QString &dialogId);
     void deleteMeetingList(MeetingList *list);
 
-    QHash<QString, MeetingList *> m_lists;
-    MeetingServiceCmd *m_serviceCmd = nullptr;
-    AccountBase *m_account = nullptr;
-    MeetingLinkList *m_linkList = nullptr;
-    int m_meetingCapacity = 0;
-    // Lists that createMeeting replaced: still alive for whoever shows them, gone with clearData.
-    QList<QPointer<MeetingList>> m_retiredLists;
+    std::unique_ptr<MeetingManagerPrivate> d;
 };
