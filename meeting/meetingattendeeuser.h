@@ -4,10 +4,13 @@
 #include <QSharedPointer>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 
 class ContactBase;
 class MeetingAttendeeList;
 class VideoSink;
+struct MeetingAttendeeUserPrivate;
+struct MeetingAttendeeWhiteBoardPrivate;
 
 /// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
 /// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
@@ -41,48 +44,48 @@ public:
 
     /// This client stopped receiving this attendee's video (a local choice; the attendee is not
     /// told).
-    bool muteVideoLocal() const { return m_muteVideoLocal; }
+    bool muteVideoLocal() const;
     /// This client stopped playing this attendee's voice (a local choice).
-    bool muteVoiceLocal() const { return m_muteVoiceLocal; }
+    bool muteVoiceLocal() const;
     /// The attendee's camera or share video: 0 open, 1 muted, 3 muted by the host's mute-all. A QML
     /// write is a request to the engine; the confirmed value comes back later.
-    int muteVideo() const { return m_muteVideo; }
+    int muteVideo() const;
     /// The attendee's microphone (or share audio): 0 open, 1 muted, 3 muted by the host's mute-all.
     /// A QML write is a request, as for `muteVideo`.
-    int muteVoice() const { return m_muteVoice; }
+    int muteVoice() const;
     /// The engine's network quality score for this attendee (3 until the engine reports one).
-    int networkScore() const { return m_networkScore; }
+    int networkScore() const;
     /// The attendee's contact record (name, second name); null when the host has none.
-    ContactBase *userInfo() const { return m_userInfo.data(); }
-    QSharedPointer<ContactBase> sharedUserInfo() const { return m_userInfo; }
+    ContactBase *userInfo() const;
+    QSharedPointer<ContactBase> sharedUserInfo() const;
     /// True while the engine hears this attendee above the speaking level.
-    bool isSpeaking() const { return m_isSpeaking; }
+    bool isSpeaking() const;
     /// The sink that fans the attendee's video frames out to QML outputs; owned by this object,
     /// never null, never replaced.
-    VideoSink *videoSink() const { return m_videoSink; }
+    VideoSink *videoSink() const;
     /// Attendance, a `MeetingDefines::AttendeeStatus`.
-    int state() const { return m_state; }
+    int state() const;
     /// The latest peak audio level the engine reported.
-    double decibel() const { return m_decibel; }
+    double decibel() const;
     /// The tile kind, a `MeetingDefines::AttendeeType`: camera, whiteboard share or screen share.
-    int type() const { return m_type; }
+    int type() const;
     /// Playback volume of this attendee (5.0 by default; 0 silences). A QML write is a request to
     /// the engine.
-    double volume() const { return m_volume; }
-    bool videoDevStatusLast() const { return m_videoDevStatusLast; }
-    bool voiceDevStatusLast() const { return m_voiceDevStatusLast; }
+    double volume() const;
+    bool videoDevStatusLast() const;
+    bool voiceDevStatusLast() const;
     /// The attendee's user id.
-    qint64 getUserId() const { return m_userId; }
+    qint64 getUserId() const;
     /// The id of the share this tile shows; empty for camera tiles.
-    QString shareId() const { return m_shareId; }
+    QString shareId() const;
     /// A `MeetingDefines::ParticipationStatus`: speaker, raised hand, invited to speak, listener.
-    int participationStatus() const { return m_participationStatus; }
+    int participationStatus() const;
     /// The engine's role text, "speaker" or "listener".
-    QString role() const { return m_role; }
+    QString role() const;
     /// A series of audio levels for a level meter, as the engine reported them.
-    const QVariantList &decibels() const { return m_decibels; }
+    const QVariantList &decibels() const;
     /// The latest average audio level the engine reported.
-    double averageDecibel() const { return m_averageDecibel; }
+    double averageDecibel() const;
 
     // Confirmed values. operatorType 1: this client's local flag; 0: the attendee's own mute.
     void setMute(int mute, int operatorType, int muteType);
@@ -96,8 +99,8 @@ public:
     void setRole(const QString &role);
     void setUserInfo(QSharedPointer<ContactBase> info);
     void setParticipationStatus(int status);
-    void setVideoDevStatusLast(bool on) { m_videoDevStatusLast = on; }
-    void setVoiceDevStatusLast(bool on) { m_voiceDevStatusLast = on; }
+    void setVideoDevStatusLast(bool on);
+    void setVoiceDevStatusLast(bool on);
 
 public slots:
     void setMuteVideoLocal(bool mute);
@@ -133,30 +136,10 @@ signals:
 private:
     int getMuteType() const;
     int voiceMuteType() const;
-    bool isSelf() const { return m_selfId == m_userId; }
+    bool isSelf() const;
     void askAudibleAgain();
 
-    bool m_muteVideoLocal = false;
-    bool m_muteVoiceLocal = false;
-    int m_muteVideo = 1;
-    int m_muteVoice = 0;
-    int m_networkScore = 3;
-    QSharedPointer<ContactBase> m_userInfo;
-    bool m_isSpeaking = false;
-    VideoSink *m_videoSink = nullptr;
-    int m_state = 0;
-    double m_decibel = 0;
-    int m_type = 0;
-    double m_volume = 5.0;
-    bool m_videoDevStatusLast = false;
-    bool m_voiceDevStatusLast = true;
-    qint64 m_selfId = 0;
-    qint64 m_userId = 0;
-    QString m_shareId;
-    int m_participationStatus = 0;
-    QString m_role;
-    QVariantList m_decibels;
-    double m_averageDecibel = 0;
+    std::unique_ptr<MeetingAttendeeUserPrivate> d;
 };
 
 /// The live object of a whiteboard share; adds the permission to draw.
@@ -167,7 +150,7 @@ class MEETING_EXPORT MeetingAttendeeWhiteBoard : public MeetingAttendeeUser
 public:
     MeetingAttendeeWhiteBoard(qint64 uid, MeetingAttendeeList *parent);
     ~MeetingAttendeeWhiteBoard() override;
-    bool allowDraw() const { return m_allowDraw; }
+    bool allowDraw() const;
 
 public slots:
     void setAllowDraw(bool allowDraw);
@@ -176,5 +159,5 @@ signals:
     void allowDrawChanged(bool allowDraw);
 
 private:
-    bool m_allowDraw = true;
+    std::unique_ptr<MeetingAttendeeWhiteBoardPrivate> d;
 };
