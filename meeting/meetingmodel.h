@@ -2,20 +2,15 @@
 #include "meetingdefines.h"
 #include "meetingmodelbase.h"
 #include "whiteboard.pb.h"
-#include <QFile>
 #include <QHash>
-#include <QMap>
-#include <QMutex>
 #include <QScreen>
 #include <QSet>
 #include <QSize>
 #include <QStringList>
-#include <QThread>
 #include <QUrl>
 #include <QVariantList>
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
-#include <functional>
 #include <memory>
 
 class AccountBase;
@@ -23,14 +18,11 @@ class MeetingAttendeeList;
 class MeetingAttendeeUser;
 class MeetingServiceCmd;
 class QImage;
+class QThread;
+struct MeetingModelPrivate;
 namespace im {
 class Meeting;
 }
-namespace qtwebrtc {
-class Broadcaster;
-}
-struct RoomAttendee;
-struct RoomInfo;
 
 /// One group meeting or private call. Drives the media engine on a thread of its own: every
 /// request is posted, every report arrives queued on the model's thread.
@@ -79,10 +71,10 @@ public:
     ~MeetingModel() override;
 
     // MeetingModelBase
-    QString meetingId() override { return m_info.meetingId; }
-    QString dialogId() override { return m_info.dialogId; }
-    int state() const override { return m_state; }
-    AccountBase *account() const override { return m_account; }
+    QString meetingId() override;
+    QString dialogId() override;
+    int state() const override;
+    AccountBase *account() const override;
 
     // Record and server updates.
     void setMeeting(const MeetingInfo &info);
@@ -91,43 +83,43 @@ public:
     void clear();
     void getJoinMediaUrl();
 
-    const MeetingInfo &meetingInfo() const { return m_info; }
-    QString mediaServerUrl() const { return m_info.mediaServerUrl; }
-    QString nonce() const { return m_info.nonce; }
-    qlonglong messageId() const { return m_info.messageId; }
-    bool isPrivateCall() const { return m_info.isPrivateCall; }
-    int speakerCapacity() const { return m_info.speakerCapacity; }
+    const MeetingInfo &meetingInfo() const;
+    QString mediaServerUrl() const;
+    QString nonce() const;
+    qlonglong messageId() const;
+    bool isPrivateCall() const;
+    int speakerCapacity() const;
     void setSpeakerCapacity(int capacity);
-    bool webSocketConnected() const { return m_webSocketConnected; }
+    bool webSocketConnected() const;
     /// Time in the call as "hh:mm:ss", counted each second from the moment the engine's room
     /// information for the own user was applied.
-    QString meetingTime() const { return m_meetingTime; }
-    bool canUnmuteAudio() const { return m_canUnmuteAudio; }
-    bool canUnmuteVideo() const { return m_canUnmuteVideo; }
+    QString meetingTime() const;
+    bool canUnmuteAudio() const;
+    bool canUnmuteVideo() const;
     /// True when this user hosts the meeting.
-    bool isHost() const { return m_isHost; }
+    bool isHost() const;
     /// Display names of the people heard now, longest speaking first.
-    QStringList whoRSpeaking() const { return m_whoRSpeaking; }
+    QStringList whoRSpeaking() const;
     /// Every attendee and share of the meeting (the master list); owned by the model.
-    MeetingAttendeeList *attendeeList() const { return m_attendeeList; }
+    MeetingAttendeeList *attendeeList() const;
     /// People waiting to be admitted; owned by the model.
-    MeetingAttendeeList *pendingAttendeeList() const { return m_pendingAttendeeList; }
+    MeetingAttendeeList *pendingAttendeeList() const;
     /// Invited people not (yet) in the call; refreshed from `attendeeList`.
-    MeetingAttendeeList *callingAttendeeList() const { return m_callingAttendeeList; }
+    MeetingAttendeeList *callingAttendeeList() const;
     /// The host's user id; 0 before the engine names one.
-    qlonglong hostUid() const { return m_hostUid; }
-    bool canMultiShare() const { return m_canMultiShare; }
-    bool mirror() const { return m_mirror; }
-    bool shareDesktopVoice() const { return m_shareDesktopVoice; }
-    bool isShared() const { return m_isShared; }
-    bool canSpeakingPrivileges() const { return m_canSpeakingPrivileges; }
+    qlonglong hostUid() const;
+    bool canMultiShare() const;
+    bool mirror() const;
+    bool shareDesktopVoice() const;
+    bool isShared() const;
+    bool canSpeakingPrivileges() const;
     /// The own user id in this meeting: the conversation's own-user id in a group conversation,
     /// else the account id.
-    qlonglong userId() const { return m_userId; }
-    int ringingStatus() const { return m_ringingStatus; }
+    qlonglong userId() const;
+    int ringingStatus() const;
     // The engine thread; exposed so tests can watch its life.
-    const QThread *engineThread() const { return &m_engineThread; }
-    bool hasEngine() const { return m_broadcaster != nullptr; }
+    const QThread *engineThread() const;
+    bool hasEngine() const;
 
 public slots:
     /// Hands the meeting key and the call to the engine that `setDevices` started. Without an
@@ -154,16 +146,16 @@ public slots:
     /// Fills `searchModel` with the attendees and applicants that match `name`.
     void search(QString name);
     /// The results of the latest `search`.
-    MeetingAttendeeList *searchModel() const { return m_searchModel; }
+    MeetingAttendeeList *searchModel() const;
     /// The tiles of the call: attendees in it and their shares, in display order; refreshed from
     /// `attendeeList`.
-    MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
+    MeetingAttendeeList *activeAttendeeList() const;
     QByteArray verifyKey();
     void setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid);
     /// The engine's loudest input level; blocks the calling thread until the engine answers,
     /// -1 without an engine.
     int getMaxDecibel();
-    QString meetingName() const { return m_info.meetingName; }
+    QString meetingName() const;
     void setState(int state);
     void createShare(int type, QScreen *screen = nullptr, QSize size = QSize(), int frameRate = 30);
     void closeShare(QString shareId);
@@ -189,8 +181,8 @@ public slots:
     void rejectSpeak(qlonglong uid);
     void beListener(qlonglong uid);
     void reportRinging(bool ringing);
-    bool getRinging() const { return m_ringing; }
-    bool getLocalConstructs() const { return m_localConstructs; }
+    bool getRinging() const;
+    bool getLocalConstructs() const;
 
 signals:
     void meetingIdChanged(QString meetingId);
@@ -287,15 +279,12 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    friend class MeetingModelTest;
-    friend class RoomInfoBench;
-    friend class EngineEventsTest;
+    friend struct MeetingModelPrivate;
 
     // Core and engine.
     void createLists();
     void init();
     void setUserId();
-    void refreshDerivedLists();
     void refreshActiveList();
     void refreshCallingList();
     bool sharesSupported() const;
@@ -308,45 +297,25 @@ private:
     void announceMeetingRecord(const QString &oldNonce);
     void checkApplicationRefused(bool ownIdListed);
     MeetingServiceCmd *serviceCmd() const;
-    void startEngine();
-    void connectEngine();
-    void stopEngineThread();
-    void watchEngineThread();
-    void killMeetingTimer();
-    void post(std::function<void(qtwebrtc::Broadcaster *)> call);
-    void startMeetingTimer();
     void setHostUid(qint64 uid);
     void setIsHost(bool isHost);
     void setIsShared(bool isShared);
     void setRingingStatus(int status);
-    void removeSelf(bool removeEntry);
     void connectLiveObject(MeetingAttendeeUser *user);
     QList<MeetingAttendee> attendeesFromServer(const im::Meeting &meeting, bool pending,
                                                bool *hasOwnId) const;
 
     // Room information.
-    void parseRoomInfo(const QByteArray &roomInfo);
-    void applyRoomInfo(const RoomInfo &room);
-    void getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio, int &muteVideo,
-                         int &status, int &participationStatus);
-    void getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
-                         int &status, int &participationStatus);
     int converStatus(const QString &status) const;
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
-    void applyShareFromRoom(const RoomAttendee &entry);
-    void applyRoomSettings(const RoomInfo &room);
-    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
-    void applyOtherEntry(const RoomAttendee &entry);
     void listAndUpdate(MeetingAttendee record, int muteAudio, int muteVideo, int status,
                        int participation, int score);
     void announceWhiteboardJoins();
     void endInvitation(qint64 uid, int status);
-    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.
     void setWhoRSpeaking(const QList<QString> &list);
-    void setWhoSpeaks();
     bool activeListShowsPicture() const;
 
     // Speaking privileges.
@@ -367,57 +336,5 @@ private:
     bool openLogFile();
     void reportLogFailure();
 
-    MeetingInfo m_info;
-    qtwebrtc::Broadcaster *m_broadcaster = nullptr;
-    // Open while the engine can take calls; shut from the engine thread as it finishes.
-    struct EngineGate
-    {
-        QMutex mutex;
-        bool open = true;
-    };
-    std::shared_ptr<EngineGate> m_engineGate;
-    bool m_warnedNoEngine = false;
-    QString m_meetingTime{QStringLiteral("00:00:00")};
-    int m_meetingTimerId = 0;
-    int m_elapsedSeconds = 0;
-    qint64 m_hostUid = 0;
-    qint64 m_userId = 0;
-    bool m_canUnmuteAudio = true;
-    bool m_isHost = false;
-    bool m_webSocketConnected = false;
-    // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
-    QHash<QString, quint64> m_speakingList;
-    quint64 m_speakingSeq = 0;
-    QList<QString> m_whoRSpeaking;
-    bool m_muteAllAudio = false;
-    AccountBase *m_account = nullptr;
-    int m_state = MeetingDefines::NOTCREATE;
-    int m_ringingStatus = MeetingDefines::CALLING;
-    MeetingAttendeeList *m_searchModel = nullptr;
-    MeetingAttendeeList *m_activeAttendeeList = nullptr;
-    MeetingAttendeeList *m_attendeeList = nullptr;
-    MeetingAttendeeList *m_pendingAttendeeList = nullptr;
-    MeetingAttendeeList *m_callingAttendeeList = nullptr;
-    QByteArray m_verifyKey;
-    bool m_canUnmuteVideo = true;
-    bool m_muteAllVideo = false;
-    bool m_mirror = true;
-    bool m_canMultiShare = false;
-    bool m_shareDesktopVoice = false;
-    bool m_isShared = false;
-    bool m_canSpeakingPrivileges = false;
-    bool m_localConstructs = false;
-    bool m_ringingPending = false;
-    bool m_ringing = false;
-    qint16 m_whiteboardReplyCount = 0;
-    QString m_whiteboardShareId;
-    QList<QString> m_whiteboardShareIds;
-    // Whiteboards seen in room information before the own entry, by owner id.
-    QMap<qint64, QString> m_heldWhiteboards;
-    im::whiteboard::TransferData *m_keptUserJoin = nullptr;
-    QThread m_engineThread;
-    QString m_logUrl;
-    QFile m_logFile;
-    bool m_logFailureReported = false;
-    bool m_logFull = false;
+    std::unique_ptr<MeetingModelPrivate> d;
 };
