@@ -6,6 +6,7 @@
 #include <QJSEngine>
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 using namespace MeetingDefines;
@@ -141,19 +142,97 @@ constexpr std::array<int, 2> kShareKinds{WHITEBOARD, SHARESCREEN};
 
 } // namespace
 
-MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
-    : QAbstractListModel(parent), m_account(account)
+struct MeetingAttendeeListPrivate
 {
-    m_roleNames = {{USER_ROLE, QByteArrayLiteral("user")},
-                   {INVITER_ROLE, QByteArrayLiteral("inviter")},
-                   {STATUS_ROLE, QByteArrayLiteral("status")},
-                   {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
+    QList<MeetingAttendee> m_rows;
+    QHash<qint64, MeetingAttendee> m_video;
+    // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
+    QHash<std::pair<qint64, int>, MeetingAttendee> m_share;
+    QHash<int, QByteArray> m_roleNames;
+    AccountBase *m_account = nullptr;
+    QString m_dialogId;
+    qint64 m_userId = 0;
+    int m_maxCountHistory = 0;
+    int m_speakerCount = 0;
+    // False while a bulk insert may have put share rows in the video table.
+    bool m_tablesExact = true;
+    // Live objects that a row here held and that have been deleted since, with their type.
+    // Another list may delete one while a row here still points at it, so rows reach their
+    // objects through alive().
+    QHash<const MeetingAttendeeUser *, int> m_dead;
+    QSet<const MeetingAttendeeUser *> m_watched;
+    // First row of each live object, right for the rows before m_indexedRows; rows are found
+    // in constant time and the index catches up lazily after a change.
+    mutable QHash<const MeetingAttendeeUser *, int> m_rowOf;
+    mutable int m_indexedRows = 0;
+    bool m_batching = false;
+    QList<MeetingAttendee> m_unplaced;
+};
+
+MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
+    : QAbstractListModel(parent), d(std::make_unique<MeetingAttendeeListPrivate>())
+{
+    d->m_account = account;
+    d->m_roleNames = {{USER_ROLE, QByteArrayLiteral("user")},
+                      {INVITER_ROLE, QByteArrayLiteral("inviter")},
+                      {STATUS_ROLE, QByteArrayLiteral("status")},
+                      {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 MeetingAttendeeList::~MeetingAttendeeList()
 {
     emit startDestroy();
+}
+
+AccountBase *MeetingAttendeeList::account() const
+{
+    return d->m_account;
+}
+
+qint64 MeetingAttendeeList::userId() const
+{
+    return d->m_userId;
+}
+
+void MeetingAttendeeList::setUserId(qint64 userId)
+{
+    d->m_userId = userId;
+}
+
+QString MeetingAttendeeList::dialogId() const
+{
+    return d->m_dialogId;
+}
+
+void MeetingAttendeeList::setDialogId(const QString &dialogId)
+{
+    d->m_dialogId = dialogId;
+}
+
+int MeetingAttendeeList::count() const
+{
+    return int(d->m_rows.size());
+}
+
+int MeetingAttendeeList::actualCount() const
+{
+    return int(d->m_video.size());
+}
+
+int MeetingAttendeeList::maxCountHistory() const
+{
+    return d->m_maxCountHistory;
+}
+
+int MeetingAttendeeList::speakerCount() const
+{
+    return d->m_speakerCount;
+}
+
+const QList<MeetingAttendee> &MeetingAttendeeList::rows() const
+{
+    return d->m_rows;
 }
 
 int MeetingAttendeeList::rowCount(const QModelIndex &) const
@@ -165,7 +244,7 @@ QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
 {
     if (index.row() < 0 || index.column() < 0 || index.model() != this || index.row() >= count())
         return {};
-    const MeetingAttendee &a = m_rows.at(index.row());
+    const MeetingAttendee &a = d->m_rows.at(index.row());
     MeetingAttendeeUser *user = alive(a);
     switch (role) {
     case USER_ROLE:
@@ -188,7 +267,7 @@ QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> MeetingAttendeeList::roleNames() const
 {
-    return m_roleNames;
+    return d->m_roleNames;
 }
 
 // ---- live objects ----
@@ -212,12 +291,12 @@ void MeetingAttendeeList::hold(const MeetingAttendee &a)
 {
     if (!a.user)
         return;
-    m_dead.remove(a.user);
+    d->m_dead.remove(a.user);
     // sender() walks every sender of this list, which makes ending a large meeting quadratic;
     // the object is handed over instead, and watched once.
-    if (m_watched.contains(a.user))
+    if (d->m_watched.contains(a.user))
         return;
-    m_watched.insert(a.user);
+    d->m_watched.insert(a.user);
     MeetingAttendeeUser *user = a.user;
     connect(user, &MeetingAttendeeUser::startDestroy, this,
             [this, user] { forgetLiveObject(user); });
@@ -225,28 +304,28 @@ void MeetingAttendeeList::hold(const MeetingAttendee &a)
 
 void MeetingAttendeeList::forgetLiveObject(const MeetingAttendeeUser *user)
 {
-    m_watched.remove(user);
+    d->m_watched.remove(user);
     // Keep only what rows still point at, so that a list living as long as a meeting stays small.
-    if (m_dead.size() > count() + 64) {
+    if (d->m_dead.size() > count() + 64) {
         QSet<const MeetingAttendeeUser *> held;
-        for (const MeetingAttendee &row : std::as_const(m_rows))
+        for (const MeetingAttendee &row : std::as_const(d->m_rows))
             held.insert(row.user);
-        m_dead.removeIf(
-            [&held](decltype(m_dead)::iterator it) { return !held.contains(it.key()); });
+        d->m_dead.removeIf(
+            [&held](decltype(d->m_dead)::iterator it) { return !held.contains(it.key()); });
     }
-    m_dead.insert(user, user->type());
+    d->m_dead.insert(user, user->type());
 }
 
 MeetingAttendeeUser *MeetingAttendeeList::alive(const MeetingAttendee &a) const
 {
-    return m_dead.isEmpty() || !m_dead.contains(a.user) ? a.user : nullptr;
+    return d->m_dead.isEmpty() || !d->m_dead.contains(a.user) ? a.user : nullptr;
 }
 
 int MeetingAttendeeList::typeOf(const MeetingAttendee &a) const
 {
     if (MeetingAttendeeUser *user = alive(a))
         return user->type();
-    return m_dead.value(a.user, VIDEO);
+    return d->m_dead.value(a.user, VIDEO);
 }
 
 // ---- look-ups ----
@@ -254,21 +333,21 @@ int MeetingAttendeeList::typeOf(const MeetingAttendee &a) const
 const MeetingAttendee *MeetingAttendeeList::entry(qint64 uid, int type) const
 {
     if (type == VIDEO) {
-        const auto it = m_video.constFind(uid);
-        return it == m_video.cend() ? nullptr : &*it;
+        const auto it = d->m_video.constFind(uid);
+        return it == d->m_video.cend() ? nullptr : &*it;
     }
-    const auto it = m_share.constFind(shareKey(uid, type));
-    return it == m_share.cend() ? nullptr : &*it;
+    const auto it = d->m_share.constFind(shareKey(uid, type));
+    return it == d->m_share.cend() ? nullptr : &*it;
 }
 
 bool MeetingAttendeeList::existAttendee(qint64 uid) const
 {
-    return m_video.contains(uid);
+    return d->m_video.contains(uid);
 }
 
 bool MeetingAttendeeList::getAttendee(qint64 uid, AttendeeType type, MeetingAttendee &out) const
 {
-    const MeetingAttendee *found = m_video.contains(uid) ? entry(uid, type) : nullptr;
+    const MeetingAttendee *found = d->m_video.contains(uid) ? entry(uid, type) : nullptr;
     if (found)
         out = *found;
     return found;
@@ -276,20 +355,20 @@ bool MeetingAttendeeList::getAttendee(qint64 uid, AttendeeType type, MeetingAtte
 
 int MeetingAttendeeList::getAttendeeIndex(qint64 uid, AttendeeType type) const
 {
-    const MeetingAttendee *found = m_video.contains(uid) ? entry(uid, type) : nullptr;
+    const MeetingAttendee *found = d->m_video.contains(uid) ? entry(uid, type) : nullptr;
     return found ? searchAttendee(*found) : -1;
 }
 
 bool MeetingAttendeeList::isAttendeeInviter(qint64 uid, qint64 inviterUid) const
 {
-    const auto it = m_video.constFind(uid);
-    return it != m_video.cend() && it->inviterId == inviterUid;
+    const auto it = d->m_video.constFind(uid);
+    return it != d->m_video.cend() && it->inviterId == inviterUid;
 }
 
 QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
 {
     QList<MeetingAttendee> out;
-    for (const MeetingAttendee &a : m_rows) {
+    for (const MeetingAttendee &a : d->m_rows) {
         if (isActiveLike(a.status))
             out.append(a);
     }
@@ -299,7 +378,7 @@ QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
 QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const
 {
     QList<MeetingAttendee> out;
-    for (const MeetingAttendee &a : m_rows) {
+    for (const MeetingAttendee &a : d->m_rows) {
         if (!isActiveLike(a.status))
             out.append(a);
     }
@@ -308,7 +387,7 @@ QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const
 
 QObject *MeetingAttendeeList::getAttendeeInfoByIndex(int index) const
 {
-    return validRow(index) ? alive(m_rows.at(index)) : nullptr;
+    return validRow(index) ? alive(d->m_rows.at(index)) : nullptr;
 }
 
 QObject *MeetingAttendeeList::getAttendeeInfoByUid(qlonglong uid, AttendeeType type) const
@@ -319,8 +398,8 @@ QObject *MeetingAttendeeList::getAttendeeInfoByUid(qlonglong uid, AttendeeType t
 
 QObject *MeetingAttendeeList::attendeeSelfInviter() const
 {
-    const auto it = m_video.constFind(m_userId);
-    return it == m_video.cend() ? nullptr : it->inviter.data();
+    const auto it = d->m_video.constFind(d->m_userId);
+    return it == d->m_video.cend() ? nullptr : it->inviter.data();
 }
 
 // Compares identity fields only and never reads a live object, so it is safe while a row
@@ -328,44 +407,44 @@ QObject *MeetingAttendeeList::attendeeSelfInviter() const
 int MeetingAttendeeList::searchAttendee(const MeetingAttendee &a) const
 {
     if (!a.user)
-        return int(m_rows.indexOf(a));
+        return int(d->m_rows.indexOf(a));
     // Stale entries of rows long gone would otherwise pile up.
-    if (m_indexedRows == 0 || m_rowOf.size() > 2 * count() + 64) {
-        m_rowOf.clear();
-        m_indexedRows = 0;
+    if (d->m_indexedRows == 0 || d->m_rowOf.size() > 2 * count() + 64) {
+        d->m_rowOf.clear();
+        d->m_indexedRows = 0;
     }
-    for (; m_indexedRows < count(); ++m_indexedRows) {
-        const MeetingAttendeeUser *user = m_rows.at(m_indexedRows).user;
-        const int known = m_rowOf.value(user, -1);
-        if (known < 0 || known >= m_indexedRows || m_rows.at(known).user != user)
-            m_rowOf.insert(user, m_indexedRows);
+    for (; d->m_indexedRows < count(); ++d->m_indexedRows) {
+        const MeetingAttendeeUser *user = d->m_rows.at(d->m_indexedRows).user;
+        const int known = d->m_rowOf.value(user, -1);
+        if (known < 0 || known >= d->m_indexedRows || d->m_rows.at(known).user != user)
+            d->m_rowOf.insert(user, d->m_indexedRows);
     }
-    const int row = m_rowOf.value(a.user, -1);
-    if (row < 0 || row >= count() || m_rows.at(row).user != a.user)
+    const int row = d->m_rowOf.value(a.user, -1);
+    if (row < 0 || row >= count() || d->m_rows.at(row).user != a.user)
         return -1;
     // An address reused after a deletion can stand for two identities.
-    return m_rows.at(row) == a ? row : int(m_rows.indexOf(a));
+    return d->m_rows.at(row) == a ? row : int(d->m_rows.indexOf(a));
 }
 
 void MeetingAttendeeList::rowsChangedFrom(int row)
 {
-    m_indexedRows = std::min(m_indexedRows, std::max(row, 0));
+    d->m_indexedRows = std::min(d->m_indexedRows, std::max(row, 0));
 }
 
 int MeetingAttendeeList::rowNear(const MeetingAttendee &a, int hint) const
 {
-    return validRow(hint) && m_rows.at(hint) == a ? hint : searchAttendee(a);
+    return validRow(hint) && d->m_rows.at(hint) == a ? hint : searchAttendee(a);
 }
 
 bool MeetingAttendeeList::selfOnTop() const
 {
-    return !m_rows.isEmpty() && m_rows.constFirst().userId == m_userId;
+    return !d->m_rows.isEmpty() && d->m_rows.constFirst().userId == d->m_userId;
 }
 
 bool MeetingAttendeeList::selfIsSpeaker() const
 {
-    const auto it = m_video.constFind(m_userId);
-    return it != m_video.cend() && it->user && it->user->participationStatus() == SPEAKER;
+    const auto it = d->m_video.constFind(d->m_userId);
+    return it != d->m_video.cend() && it->user && it->user->participationStatus() == SPEAKER;
 }
 
 // ---- counters ----
@@ -384,17 +463,17 @@ void MeetingAttendeeList::updateActualCount()
 
 void MeetingAttendeeList::updateMaxCountHistory(int count)
 {
-    if (count <= m_maxCountHistory)
+    if (count <= d->m_maxCountHistory)
         return;
-    m_maxCountHistory = count;
+    d->m_maxCountHistory = count;
     emit maxCountHistoryChanged(count);
 }
 
 void MeetingAttendeeList::setspeakerCount(int count)
 {
-    if (count == m_speakerCount)
+    if (count == d->m_speakerCount)
         return;
-    m_speakerCount = count;
+    d->m_speakerCount = count;
     emit speakerCountChanged(count);
 }
 
@@ -404,15 +483,15 @@ void MeetingAttendeeList::enterTables(const MeetingAttendee &a, Tables tables)
 {
     const bool share = a.user && a.user->type() != VIDEO;
     if (tables == Tables::Bulk || !share)
-        m_video.insert(a.userId, a);
+        d->m_video.insert(a.userId, a);
     if (share)
-        m_share.insert(shareKey(a.userId, a.user->type()), a);
+        d->m_share.insert(shareKey(a.userId, a.user->type()), a);
 }
 
 void MeetingAttendeeList::insertRowAt(int pos, const MeetingAttendee &a, Tables tables)
 {
     beginInsertRows({}, pos, pos);
-    m_rows.insert(pos, a);
+    d->m_rows.insert(pos, a);
     rowsChangedFrom(pos);
     hold(a);
     enterTables(a, tables);
@@ -428,17 +507,18 @@ bool MeetingAttendeeList::followsOwner(const MeetingAttendee &a) const
 {
     if (a.user->type() == VIDEO || a.user->state() != ACTIVE)
         return false;
-    const auto owner = m_video.constFind(a.userId);
-    return owner != m_video.cend() && owner->user && owner->user->muteVideo() == 0 &&
+    const auto owner = d->m_video.constFind(a.userId);
+    return owner != d->m_video.cend() && owner->user && owner->user->muteVideo() == 0 &&
            !owner->user->muteVideoLocal();
 }
 
 int MeetingAttendeeList::placementOf(const MeetingAttendee &a) const
 {
-    if (a.userId == m_userId && a.user->participationStatus() == SPEAKER && a.user->type() == VIDEO)
+    if (a.userId == d->m_userId && a.user->participationStatus() == SPEAKER &&
+        a.user->type() == VIDEO)
         return 0;
     for (int i = 1; i < count(); ++i) {
-        if (notAfter(a, m_rows.at(i)))
+        if (notAfter(a, d->m_rows.at(i)))
             return i;
     }
     return count();
@@ -452,15 +532,16 @@ void MeetingAttendeeList::appendAttendee(const MeetingAttendee &a)
     }
     // A second entry of the same kind would leave a row that the tables no longer know.
     const bool share = a.user->type() != VIDEO;
-    if (share ? m_share.contains(shareKey(a.userId, a.user->type())) : m_video.contains(a.userId)) {
+    if (share ? d->m_share.contains(shareKey(a.userId, a.user->type()))
+              : d->m_video.contains(a.userId)) {
         qCWarning(lcMeeting) << "attendee" << a.userId << "is listed already; not listed again";
         return;
     }
-    if (m_batching) {
+    if (d->m_batching) {
         insertRowAt(count(), a, Tables::ByType);
         markUnplaced(a);
     } else if (followsOwner(a)) {
-        const int owner = searchAttendee(m_video.value(a.userId));
+        const int owner = searchAttendee(d->m_video.value(a.userId));
         if (owner < 0)
             return;
         insertRowAt(owner + 1, a, Tables::ByType);
@@ -476,18 +557,18 @@ void MeetingAttendeeList::appendAttendee(const QList<MeetingAttendee> &list, boo
 {
     for (const MeetingAttendee &a : list)
         insertRowAt(atFront ? 0 : count(), a, Tables::Bulk);
-    m_tablesExact = m_tablesExact && list.isEmpty();
+    d->m_tablesExact = d->m_tablesExact && list.isEmpty();
     publishCounters();
 }
 
 void MeetingAttendeeList::updateAttendeeUser(MeetingAttendee &a)
 {
     const QSharedPointer<DialogBase> dialog =
-        m_account ? m_account->dialog(m_dialogId, false) : QSharedPointer<DialogBase>();
+        d->m_account ? d->m_account->dialog(d->m_dialogId, false) : QSharedPointer<DialogBase>();
     const QSharedPointer<GroupModel> group =
         dialog && dialog->isGroup() ? dialog->groupModel() : QSharedPointer<GroupModel>();
     GroupMemberModel *members = group ? group->getMemberModel() : nullptr;
-    UserManager *users = m_account ? m_account->userManager() : nullptr;
+    UserManager *users = d->m_account ? d->m_account->userManager() : nullptr;
 
     if (!a.inviter) {
         a.inviter = memberContact(members, a.inviterId);
@@ -513,12 +594,12 @@ void MeetingAttendeeList::updateAttendeeUser(MeetingAttendee &a)
 QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &list, bool &added)
 {
     added = false;
-    if (m_rows.isEmpty() && !list.isEmpty()) {
+    if (d->m_rows.isEmpty() && !list.isEmpty()) {
         beginResetModel();
-        m_rows = mergedByUser(list);
+        d->m_rows = mergedByUser(list);
         rowsChangedFrom(0);
-        m_video.reserve(m_rows.size());
-        for (MeetingAttendee &row : m_rows) {
+        d->m_video.reserve(d->m_rows.size());
+        for (MeetingAttendee &row : d->m_rows) {
             updateAttendeeUser(row);
             hold(row);
             enterTables(row, Tables::ByType);
@@ -535,7 +616,7 @@ QSet<qint64> MeetingAttendeeList::initAttendees(const QList<MeetingAttendee> &li
         wanted.insert(a.userId);
     QSet<qint64> removed;
     for (int i = 0; i < count();) {
-        const MeetingAttendee row = m_rows.at(i);
+        const MeetingAttendee row = d->m_rows.at(i);
         if (wanted.contains(row.userId)) {
             ++i;
             continue;
@@ -558,8 +639,8 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
     bool stale = true;
     int next = 0;
     for (const MeetingAttendee &a : list) {
-        const auto known = m_video.find(a.userId);
-        if (known == m_video.end()) {
+        const auto known = d->m_video.find(a.userId);
+        if (known == d->m_video.end()) {
             MeetingAttendee copy = a;
             updateAttendeeUser(copy);
             appendAttendee(copy);
@@ -577,22 +658,22 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
         if (MeetingAttendeeUser *user = alive(old))
             user->setState(a.status);
 
-        int row = validRow(next) && m_rows.at(next) == old ? next : -1;
+        int row = validRow(next) && d->m_rows.at(next) == old ? next : -1;
         if (row < 0 && stale) {
             rowOf.clear();
             rowOf.reserve(count());
             for (int i = count() - 1; i >= 0; --i)
-                rowOf.insert(keyOf(m_rows.at(i)), i);
+                rowOf.insert(keyOf(d->m_rows.at(i)), i);
             stale = false;
         }
         if (row < 0)
             row = rowNear(old, rowOf.value(keyOf(old), -1));
         next = row + 1;
-        if (row < 0 || sameRecord(m_rows.at(row), e))
+        if (row < 0 || sameRecord(d->m_rows.at(row), e))
             continue;
-        if (m_rows.at(row).user != e.user)
+        if (d->m_rows.at(row).user != e.user)
             rowsChangedFrom(row);
-        m_rows[row] = e;
+        d->m_rows[row] = e;
         rowOf.insert(keyOf(e), row);
         emit dataChanged(index(row), index(row), {});
     }
@@ -601,28 +682,28 @@ void MeetingAttendeeList::updateKnownAttendees(const QList<MeetingAttendee> &lis
 void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &list)
 {
     bool changed = false;
-    if (!m_rows.isEmpty()) {
+    if (!d->m_rows.isEmpty()) {
         // Rows that already match at both ends stay; only the middle is reconciled.
-        const int common = int(std::min(m_rows.size(), list.size()));
+        const int common = int(std::min(d->m_rows.size(), list.size()));
         int head = 0;
-        while (head < common && m_rows.at(head) == list.at(head))
+        while (head < common && d->m_rows.at(head) == list.at(head))
             ++head;
         int tail = 0;
         while (tail < common - head &&
-               m_rows.at(count() - 1 - tail) == list.at(list.size() - 1 - tail))
+               d->m_rows.at(count() - 1 - tail) == list.at(list.size() - 1 - tail))
             ++tail;
         changed = removeRowsNotIn(list, head, tail);
         changed = placeRows(list, head, tail) || changed;
     } else if (!list.isEmpty()) {
         beginResetModel();
-        m_rows = list;
+        d->m_rows = list;
         rowsChangedFrom(0);
         for (const MeetingAttendee &row : list)
             hold(row);
         endResetModel();
         changed = true;
     }
-    if (changed || !m_tablesExact)
+    if (changed || !d->m_tablesExact)
         rebuildTables();
     else
         publishCounters();
@@ -637,12 +718,12 @@ bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, in
         wanted.insert(keyOf(list.at(j)));
     bool removed = false;
     for (int i = head; i < count() - tail;) {
-        if (wanted.contains(keyOf(m_rows.at(i)))) {
+        if (wanted.contains(keyOf(d->m_rows.at(i)))) {
             ++i;
             continue;
         }
         beginRemoveRows({}, i, i);
-        m_rows.removeAt(i);
+        d->m_rows.removeAt(i);
         rowsChangedFrom(i);
         endRemoveRows();
         publishCounters();
@@ -660,7 +741,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     firstOf.reserve(waiting);
     std::vector<int> nextOf(size_t(waiting), -1);
     for (int i = waiting - 1; i >= 0; --i) {
-        const RowKey key = keyOf(m_rows.at(head + i));
+        const RowKey key = keyOf(d->m_rows.at(head + i));
         nextOf[size_t(i)] = firstOf.value(key, -1);
         firstOf.insert(key, i);
     }
@@ -671,7 +752,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
         const auto it = firstOf.find(keyOf(a));
         if (it == firstOf.end() || *it < 0) {
             insertRowAt(j, a, Tables::Bulk);
-            m_tablesExact = false;
+            d->m_tablesExact = false;
             publishCounters();
             changed = true;
             continue;
@@ -683,7 +764,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
         if (k == j)
             continue;
         beginMoveRows({}, k, k, {}, j);
-        shiftRow(m_rows, k, j);
+        shiftRow(d->m_rows, k, j);
         rowsChangedFrom(std::min(k, j));
         endMoveRows();
         emit moved(k, j);
@@ -693,7 +774,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     const int end = int(list.size()) - tail;
     while (count() > list.size()) {
         beginRemoveRows({}, end, end);
-        m_rows.removeAt(end);
+        d->m_rows.removeAt(end);
         rowsChangedFrom(end);
         endRemoveRows();
         publishCounters();
@@ -704,24 +785,24 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
 
 void MeetingAttendeeList::rebuildTables()
 {
-    m_video.clear();
-    m_share.clear();
-    for (const MeetingAttendee &row : std::as_const(m_rows)) {
+    d->m_video.clear();
+    d->m_share.clear();
+    for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         MeetingAttendeeUser *user = alive(row);
         // A row whose object is gone never hides a live share of the same kind.
         if (user && user->type() == VIDEO)
-            m_video.insert(row.userId, row);
-        else if (user || !m_share.contains(shareKey(row.userId, typeOf(row))))
-            m_share.insert(shareKey(row.userId, typeOf(row)), row);
+            d->m_video.insert(row.userId, row);
+        else if (user || !d->m_share.contains(shareKey(row.userId, typeOf(row))))
+            d->m_share.insert(shareKey(row.userId, typeOf(row)), row);
     }
-    m_tablesExact = true;
+    d->m_tablesExact = true;
     publishCounters();
 }
 
 int MeetingAttendeeList::countSpeakers() const
 {
     int speakers = 0;
-    for (const MeetingAttendee &row : m_rows) {
+    for (const MeetingAttendee &row : d->m_rows) {
         const MeetingAttendeeUser *user = alive(row);
         speakers += user && user->type() == VIDEO && user->participationStatus() == SPEAKER;
     }
@@ -742,11 +823,11 @@ bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
     if (row < 0)
         return false;
     beginRemoveRows({}, row, row);
-    m_rows.removeAt(row);
+    d->m_rows.removeAt(row);
     rowsChangedFrom(row);
-    m_video.remove(gone.userId);
+    d->m_video.remove(gone.userId);
     for (int kind : kShareKinds)
-        m_share.remove(shareKey(gone.userId, kind));
+        d->m_share.remove(shareKey(gone.userId, kind));
     reenterTables(gone.userId);
     endRemoveRows();
     return true;
@@ -756,14 +837,14 @@ bool MeetingAttendeeList::kickOut(const MeetingAttendee &gone, int hint)
 // tables hold one row per user and kind; when that row goes, the other one takes its place.
 void MeetingAttendeeList::reenterTables(qint64 uid)
 {
-    for (const MeetingAttendee &row : std::as_const(m_rows)) {
+    for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         if (row.userId != uid)
             continue;
         const int type = typeOf(row);
-        if (type == VIDEO && !m_video.contains(uid))
-            m_video.insert(uid, row);
-        else if (type != VIDEO && !m_share.contains(shareKey(uid, type)))
-            m_share.insert(shareKey(uid, type), row);
+        if (type == VIDEO && !d->m_video.contains(uid))
+            d->m_video.insert(uid, row);
+        else if (type != VIDEO && !d->m_share.contains(shareKey(uid, type)))
+            d->m_share.insert(shareKey(uid, type), row);
     }
 }
 
@@ -774,7 +855,7 @@ void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee
     if (MeetingAttendeeUser *user = alive(a))
         user->videoSink()->setStarted(false);
     beginRemoveRows({}, index, index);
-    m_rows.removeAt(index);
+    d->m_rows.removeAt(index);
     rowsChangedFrom(index);
     reenterTables(a.userId);
     endRemoveRows();
@@ -788,19 +869,19 @@ void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee
 
 void MeetingAttendeeList::removeAttendee(qint64 uid, bool kicked, const QString &shareId)
 {
-    if (shareId.isEmpty() && m_video.contains(uid)) {
-        MeetingAttendee a = m_video.take(uid);
+    if (shareId.isEmpty() && d->m_video.contains(uid)) {
+        MeetingAttendee a = d->m_video.take(uid);
         removeAttendee(kicked, searchAttendee(a), a);
     }
     // A share id names one share; an entry whose object is gone cannot be told apart.
     for (int kind : kShareKinds) {
-        const auto it = m_share.constFind(shareKey(uid, kind));
-        if (it == m_share.cend())
+        const auto it = d->m_share.constFind(shareKey(uid, kind));
+        if (it == d->m_share.cend())
             continue;
         const MeetingAttendeeUser *user = alive(*it);
         if (!shareId.isEmpty() && (!user || user->shareId() != shareId))
             continue;
-        MeetingAttendee a = m_share.take(shareKey(uid, kind));
+        MeetingAttendee a = d->m_share.take(shareKey(uid, kind));
         removeAttendee(kicked, searchAttendee(a), a);
     }
 }
@@ -810,14 +891,14 @@ void MeetingAttendeeList::removeRowsOf(const QObject *user)
     if (!user)
         return;
     for (int i = count() - 1; i >= 0; --i) {
-        MeetingAttendee row = m_rows.at(i);
+        MeetingAttendee row = d->m_rows.at(i);
         if (row.user != user)
             continue;
-        if (m_video.value(row.userId).user == row.user)
-            m_video.remove(row.userId);
+        if (d->m_video.value(row.userId).user == row.user)
+            d->m_video.remove(row.userId);
         for (int kind : kShareKinds) {
-            if (m_share.value(shareKey(row.userId, kind)).user == row.user)
-                m_share.remove(shareKey(row.userId, kind));
+            if (d->m_share.value(shareKey(row.userId, kind)).user == row.user)
+                d->m_share.remove(shareKey(row.userId, kind));
         }
         removeAttendee(false, i, row);
         i = std::min(i, count());
@@ -828,7 +909,7 @@ void MeetingAttendeeList::updateAttendee(const QList<qint64> &uids, bool deleteU
 {
     const QSet<qint64> keep(uids.cbegin(), uids.cend());
     for (int i = 0; i < count();) {
-        const MeetingAttendee row = m_rows.at(i);
+        const MeetingAttendee row = d->m_rows.at(i);
         if (keep.contains(row.userId)) {
             ++i;
             continue;
@@ -849,11 +930,11 @@ void MeetingAttendeeList::clearAttendee(bool deleteUsers)
     beginResetModel();
     if (deleteUsers)
         qDeleteAll(findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly));
-    m_rows.clear();
+    d->m_rows.clear();
     rowsChangedFrom(0);
-    m_video.clear();
-    m_share.clear();
-    m_dead.clear();
+    d->m_video.clear();
+    d->m_share.clear();
+    d->m_dead.clear();
     endResetModel();
     emit countChanged(0);
     emit actualCountChanged(0);
@@ -867,7 +948,7 @@ void MeetingAttendeeList::moveRow(int index, int target)
         target == index + 1)
         return;
     beginMoveRows({}, index, index, {}, target);
-    shiftRow(m_rows, index, target > index ? target - 1 : target);
+    shiftRow(d->m_rows, index, target > index ? target - 1 : target);
     rowsChangedFrom(std::min(index, target));
     endMoveRows();
     emit moved(index, target);
@@ -877,7 +958,7 @@ int MeetingAttendeeList::targetAbove(const MeetingAttendee &a, int index, int fl
                                      int fallback) const
 {
     for (int i = index - 1; i >= floor; --i) {
-        if (notAfter(m_rows.at(i), a))
+        if (notAfter(d->m_rows.at(i), a))
             return i + 1;
     }
     return fallback;
@@ -886,7 +967,7 @@ int MeetingAttendeeList::targetAbove(const MeetingAttendee &a, int index, int fl
 int MeetingAttendeeList::targetBelow(const MeetingAttendee &a, int index) const
 {
     for (int i = index + 1; i < count(); ++i) {
-        if (notAfter(a, m_rows.at(i)))
+        if (notAfter(a, d->m_rows.at(i)))
             return i;
     }
     return count();
@@ -900,7 +981,7 @@ void MeetingAttendeeList::sortRows()
     std::vector<std::pair<Key, int>> order;
     order.reserve(size_t(count()));
     for (int i = 0; i < count(); ++i) {
-        const MeetingAttendee &row = m_rows.at(i);
+        const MeetingAttendee &row = d->m_rows.at(i);
         const MeetingAttendeeUser *u = alive(row);
         order.emplace_back(u ? Key{0, row.converState(u->state()), u->participationStatus(),
                                    u->muteVideo() != 0, u->muteVideoLocal()}
@@ -912,20 +993,20 @@ void MeetingAttendeeList::sortRows()
     QList<MeetingAttendee> sorted;
     sorted.reserve(count());
     for (const auto &entry : order)
-        sorted.append(m_rows.at(entry.second));
-    m_rows = std::move(sorted);
+        sorted.append(d->m_rows.at(entry.second));
+    d->m_rows = std::move(sorted);
     rowsChangedFrom(0);
 }
 
 void MeetingAttendeeList::beginBatch()
 {
-    m_batching = true;
+    d->m_batching = true;
 }
 
 void MeetingAttendeeList::endBatch()
 {
-    m_batching = false;
-    const QList<MeetingAttendee> unplaced = std::exchange(m_unplaced, {});
+    d->m_batching = false;
+    const QList<MeetingAttendee> unplaced = std::exchange(d->m_unplaced, {});
     // Each placement scans the rows; beyond a few, one sort costs less.
     if (unplaced.size() > kPlacementsPerBatch) {
         sortAttendee();
@@ -938,22 +1019,22 @@ void MeetingAttendeeList::endBatch()
 void MeetingAttendeeList::markUnplaced(const MeetingAttendee &a)
 {
     // Past the limit a sort follows anyway, so the list need not grow.
-    if (m_unplaced.size() <= kPlacementsPerBatch && !m_unplaced.contains(a))
-        m_unplaced.append(a);
+    if (d->m_unplaced.size() <= kPlacementsPerBatch && !d->m_unplaced.contains(a))
+        d->m_unplaced.append(a);
 }
 
 // Where single changes would have put the row: the own camera of a speaker on top, a share
 // below its owner's open camera, any other row among the rows it sorts with.
 void MeetingAttendeeList::placeRow(int row)
 {
-    if (!validRow(row) || !alive(m_rows.at(row)))
+    if (!validRow(row) || !alive(d->m_rows.at(row)))
         return;
-    const MeetingAttendee a = m_rows.at(row);
+    const MeetingAttendee a = d->m_rows.at(row);
     if (followsOwner(a)) {
-        moveRow(row, searchAttendee(m_video.value(a.userId)) + 1);
+        moveRow(row, searchAttendee(d->m_video.value(a.userId)) + 1);
         return;
     }
-    if (a.userId == m_userId && a.user->type() == VIDEO &&
+    if (a.userId == d->m_userId && a.user->type() == VIDEO &&
         a.user->participationStatus() == SPEAKER) {
         moveRow(row, 0);
         return;
@@ -961,7 +1042,7 @@ void MeetingAttendeeList::placeRow(int row)
     // Strictly before on the way up and not after on the way down, so equal rows keep the
     // order in which the room named them.
     for (int i = 1; i < row; ++i) {
-        if (alive(m_rows.at(i)) && a < m_rows.at(i)) {
+        if (alive(d->m_rows.at(i)) && a < d->m_rows.at(i)) {
             moveRow(row, i);
             return;
         }
@@ -975,24 +1056,24 @@ void MeetingAttendeeList::sortAttendee()
         return;
     beginResetModel();
     sortRows();
-    const MeetingAttendee self = m_video.value(m_userId);
+    const MeetingAttendee self = d->m_video.value(d->m_userId);
     const MeetingAttendeeUser *selfUser = alive(self);
     const int selfRow = searchAttendee(self);
     if (selfRow > 0 && selfUser && selfUser->participationStatus() == SPEAKER) {
-        m_rows.removeAt(selfRow);
-        m_rows.insert(0, self);
+        d->m_rows.removeAt(selfRow);
+        d->m_rows.insert(0, self);
         rowsChangedFrom(0);
     }
     // The own shares follow the own camera, a picture share first.
     for (int kind : kShareKinds) {
-        const MeetingAttendee *share = entry(m_userId, kind);
+        const MeetingAttendee *share = entry(d->m_userId, kind);
         if (!share || !selfUser || selfUser->muteVideo() != 0)
             continue;
         const int shareRow = searchAttendee(*share);
         if (shareRow > 0) {
             const MeetingAttendee moving = *share;
-            m_rows.removeAt(shareRow);
-            m_rows.insert(1, moving);
+            d->m_rows.removeAt(shareRow);
+            d->m_rows.insert(1, moving);
             rowsChangedFrom(1);
         }
     }
@@ -1001,8 +1082,8 @@ void MeetingAttendeeList::sortAttendee()
 
 void MeetingAttendeeList::sortAttendeeByState(qint64 uid, int state, int index)
 {
-    const auto it = m_video.constFind(uid);
-    if (it == m_video.cend() || !validRow(index))
+    const auto it = d->m_video.constFind(uid);
+    if (it == d->m_video.cend() || !validRow(index))
         return;
     int target = -1;
     if (isActiveLike(state))
@@ -1014,14 +1095,14 @@ void MeetingAttendeeList::sortAttendeeByState(qint64 uid, int state, int index)
 
 void MeetingAttendeeList::sortAttendeeByStatus(qint64 uid, int status, int index)
 {
-    const auto it = m_video.constFind(uid);
-    if (it == m_video.cend() || !validRow(index))
+    const auto it = d->m_video.constFind(uid);
+    if (it == d->m_video.cend() || !validRow(index))
         return;
     const int floor = selfOnTop() ? 1 : 0;
     int target = -1;
     switch (status) {
     case SPEAKER:
-        target = uid == m_userId ? 0 : targetAbove(*it, index, floor, floor);
+        target = uid == d->m_userId ? 0 : targetAbove(*it, index, floor, floor);
         break;
     case RAISE_HAND:
     case INVITE:
@@ -1038,11 +1119,11 @@ void MeetingAttendeeList::sortAttendeeByStatus(qint64 uid, int status, int index
 
 void MeetingAttendeeList::sortAttendeeByVideo(qint64 uid, int muteVideo, int type, int index)
 {
-    const auto owner = m_video.constFind(uid);
-    if (owner == m_video.cend() || !validRow(index))
+    const auto owner = d->m_video.constFind(uid);
+    if (owner == d->m_video.cend() || !validRow(index))
         return;
     const bool share = type != VIDEO;
-    const MeetingAttendee a = share ? m_share.value(shareKey(uid, type)) : *owner;
+    const MeetingAttendee a = share ? d->m_share.value(shareKey(uid, type)) : *owner;
     if (muteVideo != 0) {
         moveRow(index, targetBelow(a, index));
         return;
@@ -1055,7 +1136,7 @@ void MeetingAttendeeList::sortAttendeeByVideo(qint64 uid, int muteVideo, int typ
     // A share with its owner's camera on stands right below the owner.
     int target = fallback;
     for (int i = index - 1; i >= 0; --i) {
-        if (m_rows.at(i).userId == uid) {
+        if (d->m_rows.at(i).userId == uid) {
             target = i + 1;
             break;
         }
@@ -1066,8 +1147,8 @@ void MeetingAttendeeList::sortAttendeeByVideo(qint64 uid, int muteVideo, int typ
 bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVideo, int status,
                                          int role, int networkScore)
 {
-    const auto it = m_video.find(uid);
-    if (it == m_video.end())
+    const auto it = d->m_video.find(uid);
+    if (it == d->m_video.end())
         return false;
     MeetingAttendee e = *it;
     MeetingAttendeeUser *user = alive(e);
@@ -1077,9 +1158,9 @@ bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVide
         const int row = searchAttendee(e);
         e.status = status;
         e.role = role;
-        m_video.insert(uid, e);
+        d->m_video.insert(uid, e);
         if (validRow(row)) {
-            m_rows[row] = e;
+            d->m_rows[row] = e;
             emit dataChanged(index(row), index(row), {});
         }
     }
@@ -1088,38 +1169,38 @@ bool MeetingAttendeeList::updateAttendee(qint64 uid, int muteVoice, int muteVide
     if (user->state() != status) {
         const int row = searchAttendee(e);
         user->setState(status);
-        m_batching ? markUnplaced(e) : sortAttendeeByState(uid, status, row);
+        d->m_batching ? markUnplaced(e) : sortAttendeeByState(uid, status, row);
     }
     const int oldVideo = user->muteVideo();
     user->setMute(muteVideo, 0, 1);
     user->setMute(muteVoice, 0, 0);
-    if (uid == m_userId) {
+    if (uid == d->m_userId) {
         user->setMute(muteVideo, 1, 1);
         user->setMute(muteVoice, 1, 0);
     } else if ((muteVideo & oldVideo) == 0 && (muteVideo != 0 || oldVideo != 0)) {
-        m_batching ? markUnplaced(e)
-                   : sortAttendeeByVideo(uid, muteVideo, VIDEO, searchAttendee(e));
+        d->m_batching ? markUnplaced(e)
+                      : sortAttendeeByVideo(uid, muteVideo, VIDEO, searchAttendee(e));
     }
     if (user->participationStatus() != role) {
         const int row = searchAttendee(e);
         user->setParticipationStatus(role);
-        m_batching ? markUnplaced(e) : sortAttendeeByStatus(uid, role, row);
+        d->m_batching ? markUnplaced(e) : sortAttendeeByStatus(uid, role, row);
     }
     return true;
 }
 
 void MeetingAttendeeList::updateAttendeesStatus(qint64 uid, int status)
 {
-    const auto it = m_video.constFind(uid);
-    if (it == m_video.cend())
+    const auto it = d->m_video.constFind(uid);
+    if (it == d->m_video.cend())
         return;
     MeetingAttendee e = *it;
     if (e.status != status) {
         const int row = searchAttendee(e);
         e.status = status;
-        m_video.insert(uid, e);
+        d->m_video.insert(uid, e);
         if (validRow(row)) {
-            m_rows[row] = e;
+            d->m_rows[row] = e;
             emit dataChanged(index(row), index(row), {});
         }
     }
@@ -1136,12 +1217,12 @@ void MeetingAttendeeList::updateAttendeesStatus(qint64 uid, int status)
 void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId, AttendeeType type,
                                               bool allowDraw, int muteVideo)
 {
-    const auto it = m_video.constFind(uid);
-    if (it == m_video.cend())
+    const auto it = d->m_video.constFind(uid);
+    if (it == d->m_video.cend())
         return;
     MeetingAttendee record = *it;
     MeetingAttendeeUser *owner = alive(record);
-    const bool listed = m_share.contains(shareKey(uid, type));
+    const bool listed = d->m_share.contains(shareKey(uid, type));
     if (!owner || type == VIDEO || listed) {
         qCWarning(lcMeeting) << "share of attendee" << uid << "refused: type" << type
                              << (listed ? "while another of its kind is listed" : "");
@@ -1169,10 +1250,10 @@ void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId
     share->setUserInfo(owner->sharedUserInfo());
     record.user = share;
     record.status = share->state();
-    if (uid == m_userId)
+    if (uid == d->m_userId)
         share->setMute(share->muteVideo(), 1, 1);
     appendAttendee(record);
-    if (m_share.value(shareKey(uid, type)).user != share)
+    if (d->m_share.value(shareKey(uid, type)).user != share)
         delete share;
 }
 
@@ -1188,7 +1269,7 @@ bool MeetingAttendeeList::updateShareAttendee(qint64 uid, AttendeeType type, boo
 
 QObject *MeetingAttendeeList::getShareByShareId(const QString &shareId) const
 {
-    for (const MeetingAttendee &a : m_share) {
+    for (const MeetingAttendee &a : d->m_share) {
         MeetingAttendeeUser *user = alive(a);
         if (user && user->shareId() == shareId)
             return user;
@@ -1202,7 +1283,7 @@ int MeetingAttendeeList::getFirstAttendeeIndex(AttendeeType type) const
 {
     int firstShare = -1;
     for (int i = 0; i < count(); ++i) {
-        const MeetingAttendee &row = m_rows.at(i);
+        const MeetingAttendee &row = d->m_rows.at(i);
         MeetingAttendeeUser *user = alive(row);
         if (type == VIDEO) {
             if (user && user->muteVideo() == 0)
@@ -1224,9 +1305,9 @@ int MeetingAttendeeList::getFirstAttendeeIndex(AttendeeType type) const
 QList<MeetingAttendee> MeetingAttendeeList::search(const QString &text) const
 {
     if (text.isEmpty())
-        return m_rows;
+        return d->m_rows;
     QList<MeetingAttendee> out;
-    for (const MeetingAttendee &row : m_rows) {
+    for (const MeetingAttendee &row : d->m_rows) {
         const MeetingAttendeeUser *user = alive(row);
         const QSharedPointer<ContactBase> contact = user ? user->sharedUserInfo() : nullptr;
         if (contact && (contact->name().contains(text, Qt::CaseInsensitive) ||
@@ -1239,7 +1320,7 @@ QList<MeetingAttendee> MeetingAttendeeList::search(const QString &text) const
 int MeetingAttendeeList::getSpeakerCount() const
 {
     int speakers = 0;
-    for (const MeetingAttendee &row : m_rows) {
+    for (const MeetingAttendee &row : d->m_rows) {
         const MeetingAttendeeUser *user = alive(row);
         if (!user || user->participationStatus() != SPEAKER)
             break;
@@ -1254,7 +1335,7 @@ int MeetingAttendeeList::getRaiseHandCount(int speakerCount) const
         return 0;
     int hands = 0;
     for (int i = speakerCount; i < count(); ++i) {
-        const MeetingAttendeeUser *user = alive(m_rows.at(i));
+        const MeetingAttendeeUser *user = alive(d->m_rows.at(i));
         if (!user)
             continue;
         if (user->participationStatus() == LISTENER)
@@ -1267,10 +1348,10 @@ int MeetingAttendeeList::getRaiseHandCount(int speakerCount) const
 
 bool MeetingAttendeeList::speakersFull(int maxSpeakerCount) const
 {
-    if (m_video.size() < maxSpeakerCount)
+    if (d->m_video.size() < maxSpeakerCount)
         return false;
     int speakers = 0;
-    for (const MeetingAttendee &a : m_video) {
+    for (const MeetingAttendee &a : d->m_video) {
         const MeetingAttendeeUser *user = alive(a);
         if (user && user->participationStatus() == SPEAKER && ++speakers >= maxSpeakerCount)
             return true;
@@ -1285,8 +1366,8 @@ void MeetingAttendeeList::setVideoSink(bool all, qint64 uid)
             user->videoSink()->setStarted(false);
     };
     if (all) {
-        for (const MeetingAttendee &row : std::as_const(m_rows)) {
-            if (row.userId != m_userId)
+        for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
+            if (row.userId != d->m_userId)
                 stop(row);
         }
         return;

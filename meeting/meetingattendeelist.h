@@ -3,9 +3,10 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QSet>
-#include <utility>
+#include <memory>
 
 class AccountBase;
+struct MeetingAttendeeListPrivate;
 
 /// The attendees of one meeting in display order. Several lists may hold the same live
 /// objects; a list deletes only those it created, and only when a caller asks it to.
@@ -50,26 +51,26 @@ public:
     ~MeetingAttendeeList() override;
 
     /// The account given at construction; not owned.
-    AccountBase *account() const { return m_account; }
+    AccountBase *account() const;
     /// The own user: its camera row stands on top while the user speaks, and
     /// `setVideoSink(true, …)` spares its sink. 0 until set.
-    qint64 userId() const { return m_userId; }
+    qint64 userId() const;
     /// Sets `userId`; emits nothing and moves no row.
-    void setUserId(qint64 userId) { m_userId = userId; }
+    void setUserId(qint64 userId);
     /// The meeting's conversation, whose group members are asked first for attendee contacts;
     /// empty until set.
-    QString dialogId() const { return m_dialogId; }
+    QString dialogId() const;
     /// Sets `dialogId`; emits nothing.
-    void setDialogId(const QString &dialogId) { m_dialogId = dialogId; }
+    void setDialogId(const QString &dialogId);
 
     /// Rows, share tiles included.
-    int count() const { return int(m_rows.size()); }
+    int count() const;
     /// People in the list: camera rows only, without share tiles.
-    int actualCount() const { return int(m_video.size()); }
+    int actualCount() const;
     /// The most people this list has held at once.
-    int maxCountHistory() const { return m_maxCountHistory; }
+    int maxCountHistory() const;
     /// Camera rows whose attendee is a speaker (refreshed when the whole set is applied).
-    int speakerCount() const { return m_speakerCount; }
+    int speakerCount() const;
 
     /// Number of rows; the parent is ignored.
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -96,7 +97,7 @@ public:
     QList<MeetingAttendee> callingAttendees() const;
     /// The rows in display order. A row's `user` may point to an object another list has
     /// deleted since; read live objects through `data` or the slots, which answer null then.
-    const QList<MeetingAttendee> &rows() const { return m_rows; }
+    const QList<MeetingAttendee> &rows() const;
 
     // Mutations.
     /// Inserts one record at its place and publishes the counters.
@@ -304,27 +305,5 @@ private:
     int countSpeakers() const;
     void sortRows();
 
-    QList<MeetingAttendee> m_rows;
-    QHash<qint64, MeetingAttendee> m_video;
-    // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
-    QHash<std::pair<qint64, int>, MeetingAttendee> m_share;
-    QHash<int, QByteArray> m_roleNames;
-    AccountBase *m_account = nullptr;
-    QString m_dialogId;
-    qint64 m_userId = 0;
-    int m_maxCountHistory = 0;
-    int m_speakerCount = 0;
-    // False while a bulk insert may have put share rows in the video table.
-    bool m_tablesExact = true;
-    // Live objects that a row here held and that have been deleted since, with their type.
-    // Another list may delete one while a row here still points at it, so rows reach their
-    // objects through alive().
-    QHash<const MeetingAttendeeUser *, int> m_dead;
-    QSet<const MeetingAttendeeUser *> m_watched;
-    // First row of each live object, right for the rows before m_indexedRows; rows are found
-    // in constant time and the index catches up lazily after a change.
-    mutable QHash<const MeetingAttendeeUser *, int> m_rowOf;
-    mutable int m_indexedRows = 0;
-    bool m_batching = false;
-    QList<MeetingAttendee> m_unplaced;
+    std::unique_ptr<MeetingAttendeeListPrivate> d;
 };

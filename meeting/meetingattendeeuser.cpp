@@ -26,23 +26,176 @@ void storeFuzzy(MeetingAttendeeUser *self, double &member, double value, Signal 
 }
 } // namespace
 
-MeetingAttendeeUser::MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent)
-    : QObject(parent), m_videoSink(new VideoSink(this)), m_selfId(parent ? parent->userId() : 0),
-      m_userId(uid), m_role(QStringLiteral("speaker"))
+struct MeetingAttendeeUserPrivate
 {
+    bool m_muteVideoLocal = false;
+    bool m_muteVoiceLocal = false;
+    int m_muteVideo = 1;
+    int m_muteVoice = 0;
+    int m_networkScore = 3;
+    QSharedPointer<ContactBase> m_userInfo;
+    bool m_isSpeaking = false;
+    VideoSink *m_videoSink = nullptr;
+    int m_state = 0;
+    double m_decibel = 0;
+    int m_type = 0;
+    double m_volume = 5.0;
+    bool m_videoDevStatusLast = false;
+    bool m_voiceDevStatusLast = true;
+    qint64 m_selfId = 0;
+    qint64 m_userId = 0;
+    QString m_shareId;
+    int m_participationStatus = 0;
+    QString m_role;
+    QVariantList m_decibels;
+    double m_averageDecibel = 0;
+};
+
+struct MeetingAttendeeWhiteBoardPrivate
+{
+    bool m_allowDraw = true;
+};
+
+MeetingAttendeeUser::MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent)
+    : QObject(parent), d(std::make_unique<MeetingAttendeeUserPrivate>())
+{
+    d->m_videoSink = new VideoSink(this);
+    d->m_selfId = parent ? parent->userId() : 0;
+    d->m_userId = uid;
+    d->m_role = QStringLiteral("speaker");
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 MeetingAttendeeUser::~MeetingAttendeeUser()
 {
     emit startDestroy();
-    m_userInfo.reset();
-    m_decibels.clear();
+    d->m_userInfo.reset();
+    d->m_decibels.clear();
+}
+
+bool MeetingAttendeeUser::muteVideoLocal() const
+{
+    return d->m_muteVideoLocal;
+}
+
+bool MeetingAttendeeUser::muteVoiceLocal() const
+{
+    return d->m_muteVoiceLocal;
+}
+
+int MeetingAttendeeUser::muteVideo() const
+{
+    return d->m_muteVideo;
+}
+
+int MeetingAttendeeUser::muteVoice() const
+{
+    return d->m_muteVoice;
+}
+
+int MeetingAttendeeUser::networkScore() const
+{
+    return d->m_networkScore;
+}
+
+ContactBase *MeetingAttendeeUser::userInfo() const
+{
+    return d->m_userInfo.data();
+}
+
+QSharedPointer<ContactBase> MeetingAttendeeUser::sharedUserInfo() const
+{
+    return d->m_userInfo;
+}
+
+bool MeetingAttendeeUser::isSpeaking() const
+{
+    return d->m_isSpeaking;
+}
+
+VideoSink *MeetingAttendeeUser::videoSink() const
+{
+    return d->m_videoSink;
+}
+
+int MeetingAttendeeUser::state() const
+{
+    return d->m_state;
+}
+
+double MeetingAttendeeUser::decibel() const
+{
+    return d->m_decibel;
+}
+
+int MeetingAttendeeUser::type() const
+{
+    return d->m_type;
+}
+
+double MeetingAttendeeUser::volume() const
+{
+    return d->m_volume;
+}
+
+bool MeetingAttendeeUser::videoDevStatusLast() const
+{
+    return d->m_videoDevStatusLast;
+}
+
+bool MeetingAttendeeUser::voiceDevStatusLast() const
+{
+    return d->m_voiceDevStatusLast;
+}
+
+qint64 MeetingAttendeeUser::getUserId() const
+{
+    return d->m_userId;
+}
+
+QString MeetingAttendeeUser::shareId() const
+{
+    return d->m_shareId;
+}
+
+int MeetingAttendeeUser::participationStatus() const
+{
+    return d->m_participationStatus;
+}
+
+QString MeetingAttendeeUser::role() const
+{
+    return d->m_role;
+}
+
+const QVariantList &MeetingAttendeeUser::decibels() const
+{
+    return d->m_decibels;
+}
+
+double MeetingAttendeeUser::averageDecibel() const
+{
+    return d->m_averageDecibel;
+}
+
+void MeetingAttendeeUser::setVideoDevStatusLast(bool on)
+{
+    d->m_videoDevStatusLast = on;
+}
+
+void MeetingAttendeeUser::setVoiceDevStatusLast(bool on)
+{
+    d->m_voiceDevStatusLast = on;
+}
+
+bool MeetingAttendeeUser::isSelf() const
+{
+    return d->m_selfId == d->m_userId;
 }
 
 int MeetingAttendeeUser::getMuteType() const
 {
-    switch (m_type) {
+    switch (d->m_type) {
     case 0:
         return 1;
     case 1:
@@ -54,12 +207,12 @@ int MeetingAttendeeUser::getMuteType() const
 
 int MeetingAttendeeUser::voiceMuteType() const
 {
-    return m_type > 0 ? 4 : 0;
+    return d->m_type > 0 ? 4 : 0;
 }
 
 void MeetingAttendeeUser::askAudibleAgain()
 {
-    if (m_volume == 0.0 && !isSelf())
+    if (d->m_volume == 0.0 && !isSelf())
         emit playoutVolumeChanged(kAudibleVolume);
 }
 
@@ -67,89 +220,90 @@ void MeetingAttendeeUser::setMute(int mute, int operatorType, int muteType)
 {
     if (muteType >= 1 && muteType <= 3) {
         if (operatorType == 1)
-            store(this, m_muteVideoLocal, mute != 0, &MeetingAttendeeUser::muteVideoLocalChanged);
+            store(this, d->m_muteVideoLocal, mute != 0,
+                  &MeetingAttendeeUser::muteVideoLocalChanged);
         else
-            store(this, m_muteVideo, mute, &MeetingAttendeeUser::muteVideoChanged);
+            store(this, d->m_muteVideo, mute, &MeetingAttendeeUser::muteVideoChanged);
         return;
     }
     if (muteType != 0 && muteType != 4)
         return;
     if (operatorType == 1)
-        store(this, m_muteVoiceLocal, mute != 0, &MeetingAttendeeUser::muteVoiceLocalChanged);
+        store(this, d->m_muteVoiceLocal, mute != 0, &MeetingAttendeeUser::muteVoiceLocalChanged);
     else
-        store(this, m_muteVoice, mute, &MeetingAttendeeUser::muteVoiceChanged);
+        store(this, d->m_muteVoice, mute, &MeetingAttendeeUser::muteVoiceChanged);
     if (mute == 0)
         askAudibleAgain();
 }
 
 void MeetingAttendeeUser::setPlayoutVolume(double volume)
 {
-    storeFuzzy(this, m_volume, volume, &MeetingAttendeeUser::volumeChanged);
+    storeFuzzy(this, d->m_volume, volume, &MeetingAttendeeUser::volumeChanged);
 }
 
 void MeetingAttendeeUser::setType(int type)
 {
-    store(this, m_type, type, &MeetingAttendeeUser::typeChanged);
+    store(this, d->m_type, type, &MeetingAttendeeUser::typeChanged);
 }
 
 void MeetingAttendeeUser::setIsSpeaking(bool speaking)
 {
-    store(this, m_isSpeaking, speaking, &MeetingAttendeeUser::isSpeakingChanged);
+    store(this, d->m_isSpeaking, speaking, &MeetingAttendeeUser::isSpeakingChanged);
 }
 
 void MeetingAttendeeUser::setDecibel(double decibel)
 {
-    storeFuzzy(this, m_decibel, decibel, &MeetingAttendeeUser::decibelChanged);
+    storeFuzzy(this, d->m_decibel, decibel, &MeetingAttendeeUser::decibelChanged);
 }
 
 void MeetingAttendeeUser::setAverageDecibel(double decibel)
 {
-    storeFuzzy(this, m_averageDecibel, decibel, &MeetingAttendeeUser::averageDecibelChanged);
+    storeFuzzy(this, d->m_averageDecibel, decibel, &MeetingAttendeeUser::averageDecibelChanged);
 }
 
 void MeetingAttendeeUser::setDecibels(const QVariantList &decibels)
 {
-    store(this, m_decibels, decibels, &MeetingAttendeeUser::decibelsChanged);
+    store(this, d->m_decibels, decibels, &MeetingAttendeeUser::decibelsChanged);
 }
 
 void MeetingAttendeeUser::setShareId(const QString &shareId)
 {
-    store(this, m_shareId, shareId, &MeetingAttendeeUser::shareIdChanged);
+    store(this, d->m_shareId, shareId, &MeetingAttendeeUser::shareIdChanged);
 }
 
 void MeetingAttendeeUser::setRole(const QString &role)
 {
-    store(this, m_role, role, &MeetingAttendeeUser::roleChanged);
+    store(this, d->m_role, role, &MeetingAttendeeUser::roleChanged);
 }
 
 void MeetingAttendeeUser::setUserInfo(QSharedPointer<ContactBase> info)
 {
-    if (m_userInfo == info)
+    if (d->m_userInfo == info)
         return;
-    m_userInfo = std::move(info);
-    emit userInfoChanged(m_userInfo.data());
+    d->m_userInfo = std::move(info);
+    emit userInfoChanged(d->m_userInfo.data());
 }
 
 void MeetingAttendeeUser::setParticipationStatus(int status)
 {
-    store(this, m_participationStatus, status, &MeetingAttendeeUser::participationStatusChanged);
+    store(this, d->m_participationStatus, status, &MeetingAttendeeUser::participationStatusChanged);
     setRole(status == 0 ? QStringLiteral("speaker") : QStringLiteral("listener"));
 }
 
 void MeetingAttendeeUser::setMuteVideoLocal(bool mute)
 {
-    if (m_muteVideoLocal == mute)
+    if (d->m_muteVideoLocal == mute)
         return;
-    m_muteVideoLocal = mute;
+    d->m_muteVideoLocal = mute;
     emit muteChanged(mute, 1, getMuteType());
     emit muteVideoLocalChanged(mute);
 }
 
 void MeetingAttendeeUser::setMuteVoiceLocal(bool mute)
 {
-    if (m_muteVoiceLocal == mute)
+    if (d->m_muteVoiceLocal == mute)
         return;
-    m_muteVoiceLocal = mute;
+    d->m_muteVoiceLocal = mute;
     emit muteChanged(mute, 1, voiceMuteType());
     emit muteVoiceLocalChanged(mute);
     if (!mute)
@@ -158,13 +312,13 @@ void MeetingAttendeeUser::setMuteVoiceLocal(bool mute)
 
 void MeetingAttendeeUser::setMuteVideo(int mute)
 {
-    if (m_muteVideo != mute)
+    if (d->m_muteVideo != mute)
         emit muteChanged(mute, 0, getMuteType());
 }
 
 void MeetingAttendeeUser::setMuteVoice(int mute)
 {
-    if (m_muteVoice != mute)
+    if (d->m_muteVoice != mute)
         emit muteChanged(mute, 0, voiceMuteType());
 }
 
@@ -177,24 +331,29 @@ void MeetingAttendeeUser::setVolume(double volume)
 
 void MeetingAttendeeUser::setNetworkScore(int score)
 {
-    store(this, m_networkScore, score, &MeetingAttendeeUser::networkScoreChanged);
+    store(this, d->m_networkScore, score, &MeetingAttendeeUser::networkScoreChanged);
 }
 
 void MeetingAttendeeUser::setState(int state)
 {
-    store(this, m_state, state, &MeetingAttendeeUser::stateChanged);
+    store(this, d->m_state, state, &MeetingAttendeeUser::stateChanged);
 }
 
 MeetingAttendeeWhiteBoard::MeetingAttendeeWhiteBoard(qint64 uid, MeetingAttendeeList *parent)
-    : MeetingAttendeeUser(uid, parent)
+    : MeetingAttendeeUser(uid, parent), d(std::make_unique<MeetingAttendeeWhiteBoardPrivate>())
 {}
 
 MeetingAttendeeWhiteBoard::~MeetingAttendeeWhiteBoard() = default;
 
+bool MeetingAttendeeWhiteBoard::allowDraw() const
+{
+    return d->m_allowDraw;
+}
+
 void MeetingAttendeeWhiteBoard::setAllowDraw(bool allowDraw)
 {
-    if (m_allowDraw == allowDraw)
+    if (d->m_allowDraw == allowDraw)
         return;
-    m_allowDraw = allowDraw;
+    d->m_allowDraw = allowDraw;
     emit allowDrawChanged(allowDraw);
 }

@@ -4,10 +4,13 @@
 #include <QSharedPointer>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 
 class ContactBase;
 class MeetingAttendeeList;
 class VideoSink;
+struct MeetingAttendeeUserPrivate;
+struct MeetingAttendeeWhiteBoardPrivate;
 
 /// The live object of one attendee tile. QML writes to muteVideo, muteVoice and volume are
 /// requests: they emit muteChanged / playoutVolumeChanged and the confirmed value comes back
@@ -87,53 +90,53 @@ public:
 
     /// This client stopped receiving this attendee's video (a local choice; the attendee is not
     /// told).
-    bool muteVideoLocal() const { return m_muteVideoLocal; }
+    bool muteVideoLocal() const;
     /// This client stopped playing this attendee's voice (a local choice).
-    bool muteVoiceLocal() const { return m_muteVoiceLocal; }
+    bool muteVoiceLocal() const;
     /// The attendee's camera or share video: 0 open, 1 muted, 3 muted by the host's mute-all. A QML
     /// write is a request to the engine; the confirmed value comes back later.
-    int muteVideo() const { return m_muteVideo; }
+    int muteVideo() const;
     /// The attendee's microphone (or share audio): 0 open, 1 muted, 3 muted by the host's mute-all.
     /// A QML write is a request, as for `muteVideo`.
-    int muteVoice() const { return m_muteVoice; }
+    int muteVoice() const;
     /// The engine's network quality score for this attendee (3 until the engine reports one).
-    int networkScore() const { return m_networkScore; }
+    int networkScore() const;
     /// The attendee's contact record (name, second name); null when the host has none.
-    ContactBase *userInfo() const { return m_userInfo.data(); }
+    ContactBase *userInfo() const;
     /// The contact as the shared pointer this object holds, for C++ code that keeps it longer.
-    QSharedPointer<ContactBase> sharedUserInfo() const { return m_userInfo; }
+    QSharedPointer<ContactBase> sharedUserInfo() const;
     /// True while the engine hears this attendee above the speaking level.
-    bool isSpeaking() const { return m_isSpeaking; }
+    bool isSpeaking() const;
     /// The sink that fans the attendee's video frames out to QML outputs; owned by this object,
     /// never null, never replaced.
-    VideoSink *videoSink() const { return m_videoSink; }
+    VideoSink *videoSink() const;
     /// Attendance, a `MeetingDefines::AttendeeStatus`.
-    int state() const { return m_state; }
+    int state() const;
     /// The latest peak audio level the engine reported.
-    double decibel() const { return m_decibel; }
+    double decibel() const;
     /// The tile kind, a `MeetingDefines::AttendeeType`: camera, whiteboard share or screen share.
-    int type() const { return m_type; }
+    int type() const;
     /// Playback volume of this attendee (5.0 by default; 0 silences). A QML write is a request to
     /// the engine.
-    double volume() const { return m_volume; }
+    double volume() const;
     /// Own tile: the camera was on before the host's mute-all, so lifting it offers to reopen the
     /// camera (`MeetingModel::requestOpenDev`). Starts false.
-    bool videoDevStatusLast() const { return m_videoDevStatusLast; }
+    bool videoDevStatusLast() const;
     /// Own tile: the microphone was on before the host's mute-all, as for `videoDevStatusLast`.
     /// Starts true.
-    bool voiceDevStatusLast() const { return m_voiceDevStatusLast; }
+    bool voiceDevStatusLast() const;
     /// The attendee's user id.
-    qint64 getUserId() const { return m_userId; }
+    qint64 getUserId() const;
     /// The id of the share this tile shows; empty for camera tiles.
-    QString shareId() const { return m_shareId; }
+    QString shareId() const;
     /// A `MeetingDefines::ParticipationStatus`: speaker, raised hand, invited to speak, listener.
-    int participationStatus() const { return m_participationStatus; }
+    int participationStatus() const;
     /// The engine's role text, "speaker" or "listener".
-    QString role() const { return m_role; }
+    QString role() const;
     /// A series of audio levels for a level meter, as the engine reported them.
-    const QVariantList &decibels() const { return m_decibels; }
+    const QVariantList &decibels() const;
     /// The latest average audio level the engine reported.
-    double averageDecibel() const { return m_averageDecibel; }
+    double averageDecibel() const;
 
     // Confirmed values. operatorType 1: this client's local flag; 0: the attendee's own mute.
     /// Stores a confirmed mute state. `muteType` 1 to 3 address the picture, 0 and 4 the sound,
@@ -165,9 +168,9 @@ public:
     /// "speaker" for SPEAKER (0), "listener" for any other value; each signal only on change.
     void setParticipationStatus(int status);
     /// Remembers whether the own camera is on; no signal.
-    void setVideoDevStatusLast(bool on) { m_videoDevStatusLast = on; }
+    void setVideoDevStatusLast(bool on);
     /// Remembers whether the own microphone is on; no signal.
-    void setVoiceDevStatusLast(bool on) { m_voiceDevStatusLast = on; }
+    void setVoiceDevStatusLast(bool on);
 
 public slots:
     /// Hides (true) or shows this tile's picture on this client; on change emits `muteChanged`
@@ -245,30 +248,10 @@ signals:
 private:
     int getMuteType() const;
     int voiceMuteType() const;
-    bool isSelf() const { return m_selfId == m_userId; }
+    bool isSelf() const;
     void askAudibleAgain();
 
-    bool m_muteVideoLocal = false;
-    bool m_muteVoiceLocal = false;
-    int m_muteVideo = 1;
-    int m_muteVoice = 0;
-    int m_networkScore = 3;
-    QSharedPointer<ContactBase> m_userInfo;
-    bool m_isSpeaking = false;
-    VideoSink *m_videoSink = nullptr;
-    int m_state = 0;
-    double m_decibel = 0;
-    int m_type = 0;
-    double m_volume = 5.0;
-    bool m_videoDevStatusLast = false;
-    bool m_voiceDevStatusLast = true;
-    qint64 m_selfId = 0;
-    qint64 m_userId = 0;
-    QString m_shareId;
-    int m_participationStatus = 0;
-    QString m_role;
-    QVariantList m_decibels;
-    double m_averageDecibel = 0;
+    std::unique_ptr<MeetingAttendeeUserPrivate> d;
 };
 
 /// The live object of a whiteboard share; adds the permission to draw.
@@ -287,7 +270,7 @@ public:
     MeetingAttendeeWhiteBoard(qint64 uid, MeetingAttendeeList *parent);
     ~MeetingAttendeeWhiteBoard() override;
     /// Whether others may draw on this whiteboard.
-    bool allowDraw() const { return m_allowDraw; }
+    bool allowDraw() const;
 
 public slots:
     /// Stores the drawing permission; `allowDrawChanged` only on change. Sends nothing.
@@ -298,5 +281,5 @@ signals:
     void allowDrawChanged(bool allowDraw);
 
 private:
-    bool m_allowDraw = true;
+    std::unique_ptr<MeetingAttendeeWhiteBoardPrivate> d;
 };

@@ -8,23 +8,61 @@
 #include "meetingmodel.h"
 #include "meetingservicecmd.h"
 #include <QJSEngine>
+#include <QPointer>
+
+struct MeetingLinkItemPrivate
+{
+    int m_state = MeetingLinkItem::NOT_APPLIED;
+    std::unique_ptr<im::MeetingLink> m_link;
+    AccountBase *m_account = nullptr;
+    QPointer<MeetingModel> m_meetingModel;
+    qint64 m_ownerId = 0;
+    QString m_name;
+};
 
 MeetingLinkItem::MeetingLinkItem(AccountBase *account, QObject *parent)
-    : QObject(parent), m_link(new im::MeetingLink), m_account(account)
+    : QObject(parent), d(std::make_unique<MeetingLinkItemPrivate>())
 {
+    d->m_link = std::make_unique<im::MeetingLink>();
+    d->m_account = account;
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 // The message goes first; anyone reading the item from startDestroy sees an empty link.
 MeetingLinkItem::~MeetingLinkItem()
 {
-    m_link.reset();
+    d->m_link.reset();
     emit startDestroy();
+}
+
+int MeetingLinkItem::state() const
+{
+    return d->m_state;
+}
+
+QString MeetingLinkItem::name() const
+{
+    return d->m_name;
+}
+
+qint64 MeetingLinkItem::ownerId() const
+{
+    return d->m_ownerId;
+}
+
+AccountBase *MeetingLinkItem::account() const
+{
+    return d->m_account;
+}
+
+void MeetingLinkItem::setAccount(AccountBase *account)
+{
+    d->m_account = account;
 }
 
 const im::MeetingLink &MeetingLinkItem::meetingLink() const
 {
-    return m_link ? *m_link : im::MeetingLink::default_instance();
+    return d->m_link ? *d->m_link : im::MeetingLink::default_instance();
 }
 
 QString MeetingLinkItem::id() const
@@ -49,34 +87,34 @@ QString MeetingLinkItem::dialogId() const
 
 MeetingModel *MeetingLinkItem::meetingModel() const
 {
-    return m_meetingModel.data();
+    return d->m_meetingModel.data();
 }
 
 void MeetingLinkItem::updateLink(const im::MeetingLink &link)
 {
-    if (!m_link)
+    if (!d->m_link)
         return;
     // Copied first: `link` may be our own message, and binding below may run for a while.
     // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const im::Meeting meeting = link.meeting();
     const bool hasMeeting = link.has_meeting();
-    const im::MeetingLink old = *m_link;
-    *m_link = link;
-    m_ownerId = m_link->owner_id();
+    const im::MeetingLink old = *d->m_link;
+    *d->m_link = link;
+    d->m_ownerId = d->m_link->owner_id();
     // Every field is in place before the first signal, so a binding reads a whole link.
-    setName(QString::fromStdString(m_link->name()));
-    if (old.id() != m_link->id())
+    setName(QString::fromStdString(d->m_link->name()));
+    if (old.id() != d->m_link->id())
         emit idChanged();
-    if (old.password() != m_link->password())
+    if (old.password() != d->m_link->password())
         emit passwordChanged();
-    if (old.token() != m_link->token())
+    if (old.token() != d->m_link->token())
         emit tokenChanged();
-    if (old.dialog_id() != m_link->dialog_id())
+    if (old.dialog_id() != d->m_link->dialog_id())
         emit dialogIdChanged(dialogId());
-    if (old.owner_id() != m_ownerId)
+    if (old.owner_id() != d->m_ownerId)
         emit ownerIdChanged();
 
-    MeetingManager *manager = m_account ? m_account->meetingManager() : nullptr;
+    MeetingManager *manager = d->m_account ? d->m_account->meetingManager() : nullptr;
     if (!hasMeeting || !manager) {
         setMeetingModel(nullptr);
         return;
@@ -93,11 +131,11 @@ void MeetingLinkItem::updateLink(const im::MeetingLink &link)
 
 void MeetingLinkItem::setMeetingModel(MeetingModel *model)
 {
-    if (m_meetingModel == model)
+    if (d->m_meetingModel == model)
         return;
-    if (m_meetingModel)
-        disconnect(m_meetingModel, &MeetingModel::startDestroy, this, nullptr);
-    m_meetingModel = model;
+    if (d->m_meetingModel)
+        disconnect(d->m_meetingModel, &MeetingModel::startDestroy, this, nullptr);
+    d->m_meetingModel = model;
     if (model)
         connect(model, &MeetingModel::startDestroy, this, [this] { setMeetingModel(nullptr); });
     emit meetingModelChanged();
@@ -105,24 +143,24 @@ void MeetingLinkItem::setMeetingModel(MeetingModel *model)
 
 void MeetingLinkItem::setName(const QString &name)
 {
-    if (m_name == name)
+    if (d->m_name == name)
         return;
-    m_name = name;
+    d->m_name = name;
     emit nameChanged();
 }
 
 void MeetingLinkItem::setState(int state)
 {
-    if (m_state == state)
+    if (d->m_state == state)
         return;
-    m_state = state;
+    d->m_state = state;
     emit stateChanged();
 }
 
 void MeetingLinkItem::joinMeeting(AccountBase *account, bool cancel)
 {
     if (!account)
-        account = m_account;
+        account = d->m_account;
     MeetingManager *manager = account ? account->meetingManager() : nullptr;
     if (!manager) {
         qCWarning(lcMeeting) << "join by link without a meeting manager";
@@ -130,7 +168,7 @@ void MeetingLinkItem::joinMeeting(AccountBase *account, bool cancel)
     }
     AccountManager *accounts = AccountManager::getInstance();
     if (cancel) {
-        if (m_state != APPLYING && m_state != APPLIED)
+        if (d->m_state != APPLYING && d->m_state != APPLIED)
             return;
         manager->meetingServiceCmd()->joinMeetingByLink(id(), password(), token(), true);
         setState(NOT_APPLIED);
@@ -143,5 +181,5 @@ void MeetingLinkItem::joinMeeting(AccountBase *account, bool cancel)
     }
     manager->meetingServiceCmd()->joinMeetingByLink(id(), password(), token(), false);
     setState(APPLYING);
-    accounts->setJoiningMeetingId(m_meetingModel ? m_meetingModel->meetingId() : QString());
+    accounts->setJoiningMeetingId(d->m_meetingModel ? d->m_meetingModel->meetingId() : QString());
 }

@@ -1,11 +1,11 @@
 #pragma once
 #include "meeting_global.h"
 #include <QObject>
-#include <QPointer>
 #include <memory>
 
 class AccountBase;
 class MeetingModel;
+struct MeetingLinkItemPrivate;
 namespace im {
 class MeetingLink;
 }
@@ -64,11 +64,11 @@ public:
     ~MeetingLinkItem() override;
 
     /// \copydoc MeetingLinkItem::state
-    int state() const { return m_state; }
+    int state() const;
     /// \copydoc MeetingLinkItem::id
     QString id() const;
     /// \copydoc MeetingLinkItem::name
-    QString name() const { return m_name; }
+    QString name() const;
     /// \copydoc MeetingLinkItem::password
     QString password() const;
     /// \copydoc MeetingLinkItem::token
@@ -76,9 +76,9 @@ public:
     /// \copydoc MeetingLinkItem::dialogId
     QString dialogId() const;
     /// \copydoc MeetingLinkItem::ownerId
-    qint64 ownerId() const { return m_ownerId; }
+    qint64 ownerId() const;
     /// \copydoc MeetingLinkItem::account
-    AccountBase *account() const { return m_account; }
+    AccountBase *account() const;
     /// \copydoc MeetingLinkItem::meetingModel
     MeetingModel *meetingModel() const;
     /// \copydoc MeetingLinkItem::meetingLinkList
@@ -104,7 +104,7 @@ public:
     void setState(int state);
     /// Replaces the account without a signal: `account` is a constant property, so call it
     /// before QML reads the item.
-    void setAccount(AccountBase *account) { m_account = account; }
+    void setAccount(AccountBase *account);
 
     /// Applies to join through this link (`cancel` false) or withdraws the application
     /// (`cancel` true), as `account` (null: the item's own).
@@ -140,10 +140,5 @@ signals:
     void ownerIdChanged();
 
 private:
-    int m_state = NOT_APPLIED;
-    std::unique_ptr<im::MeetingLink> m_link;
-    AccountBase *m_account = nullptr;
-    QPointer<MeetingModel> m_meetingModel;
-    qint64 m_ownerId = 0;
-    QString m_name;
+    std::unique_ptr<MeetingLinkItemPrivate> d;
 };

@@ -30,10 +30,21 @@ bool usable(const im::MeetingLink &link)
 
 } // namespace
 
-MeetingLinkList::MeetingLinkList(MeetingManager *manager)
-    : QAbstractListModel(manager), m_manager(manager)
+struct MeetingLinkListPrivate
 {
-    m_roleNames.insert(LinkRole, QByteArrayLiteral("meetingLink"));
+    QHash<int, QByteArray> m_roleNames;
+    QList<QSharedPointer<MeetingLinkItem>> m_items;
+    QHash<QString, QSharedPointer<MeetingLinkItem>> m_byDialog;
+    QSharedPointer<MeetingLinkItem> m_joinLink;
+    MeetingManager *m_manager = nullptr;
+    bool m_requesting = false;
+};
+
+MeetingLinkList::MeetingLinkList(MeetingManager *manager)
+    : QAbstractListModel(manager), d(std::make_unique<MeetingLinkListPrivate>())
+{
+    d->m_manager = manager;
+    d->m_roleNames.insert(LinkRole, QByteArrayLiteral("meetingLink"));
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
@@ -42,50 +53,56 @@ MeetingLinkList::~MeetingLinkList()
     emit startDestroy();
 }
 
+MeetingLinkItem *MeetingLinkList::joinMeetingLink() const
+{
+    return d->m_joinLink.data();
+}
+
 QVariant MeetingLinkList::data(const QModelIndex &index, int role) const
 {
-    if (index.row() < 0 || index.column() < 0 || index.row() >= m_items.size() || role != LinkRole)
+    if (index.row() < 0 || index.column() < 0 || index.row() >= d->m_items.size() ||
+        role != LinkRole)
         return {};
-    return QVariant::fromValue(m_items.at(index.row()).data());
+    return QVariant::fromValue(d->m_items.at(index.row()).data());
 }
 
 int MeetingLinkList::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_items.size());
+    return parent.isValid() ? 0 : int(d->m_items.size());
 }
 
 QHash<int, QByteArray> MeetingLinkList::roleNames() const
 {
-    return m_roleNames;
+    return d->m_roleNames;
 }
 
 void MeetingLinkList::getJoinMeetingLinkInfo(QString id, QString password, QString token,
                                              QString dialogId)
 {
-    if (m_requesting)
+    if (d->m_requesting)
         return;
-    if (m_joinLink && m_joinLink->id() == id) {
-        AccountManager::getInstance()->getJoinMeetingLinkFinished(m_joinLink.data(), 0);
+    if (d->m_joinLink && d->m_joinLink->id() == id) {
+        AccountManager::getInstance()->getJoinMeetingLinkFinished(d->m_joinLink.data(), 0);
         return;
     }
-    m_requesting = true;
+    d->m_requesting = true;
     clearJoinMeetingLink();
-    m_manager->meetingServiceCmd()->getMeetingLink(id, password, token, dialogId);
+    d->m_manager->meetingServiceCmd()->getMeetingLink(id, password, token, dialogId);
 }
 
 void MeetingLinkList::listMeetingLinks()
 {
-    m_manager->meetingServiceCmd()->listMeetingLinks();
+    d->m_manager->meetingServiceCmd()->listMeetingLinks();
 }
 
 void MeetingLinkList::createOrUpdateMeetingLink(QString id, QString name)
 {
-    m_manager->meetingServiceCmd()->createOrUpdateMeetingLink(id, name);
+    d->m_manager->meetingServiceCmd()->createOrUpdateMeetingLink(id, name);
 }
 
 void MeetingLinkList::removeMeetingLink(QString id)
 {
-    m_manager->meetingServiceCmd()->deleteMeetingLink(id, true);
+    d->m_manager->meetingServiceCmd()->deleteMeetingLink(id, true);
 }
 
 void MeetingLinkList::startMeeting(MeetingLinkItem *meetingLink)
@@ -100,13 +117,13 @@ void MeetingLinkList::clearJoinMeetingLink()
 
 MeetingLinkItem *MeetingLinkList::getMeetingLinkItem(QString dialogId) const
 {
-    return m_byDialog.value(dialogId).data();
+    return d->m_byDialog.value(dialogId).data();
 }
 
 QSharedPointer<MeetingLinkItem>
 MeetingLinkList::getMeetingLinkItemPtr(const QString &dialogId) const
 {
-    return m_byDialog.value(dialogId);
+    return d->m_byDialog.value(dialogId);
 }
 
 void MeetingLinkList::getMeetingLinkItemByToken(
@@ -115,20 +132,20 @@ void MeetingLinkList::getMeetingLinkItemByToken(
 {
     if (id.isEmpty() || token.isEmpty())
         return;
-    m_manager->meetingServiceCmd()->getMeetingLink(id, QString(), token, std::move(done));
+    d->m_manager->meetingServiceCmd()->getMeetingLink(id, QString(), token, std::move(done));
 }
 
 void MeetingLinkList::setJoinMeetingLink(const QSharedPointer<MeetingLinkItem> &item)
 {
-    if (m_joinLink == item)
+    if (d->m_joinLink == item)
         return;
-    m_joinLink = item;
-    emit joinMeetingLinkChanged(m_joinLink.data());
+    d->m_joinLink = item;
+    emit joinMeetingLinkChanged(d->m_joinLink.data());
 }
 
 void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &resp)
 {
-    if (m_items.isEmpty()) {
+    if (d->m_items.isEmpty()) {
         QList<QSharedPointer<MeetingLinkItem>> items;
         QHash<QString, QSharedPointer<MeetingLinkItem>> byDialog;
         for (const im::MeetingLink &link : resp.meeting_links()) {
@@ -150,8 +167,8 @@ void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &r
         if (items.isEmpty())
             return;
         beginInsertRows({}, 0, int(items.size()) - 1);
-        m_items = items;
-        m_byDialog = byDialog;
+        d->m_items = items;
+        d->m_byDialog = byDialog;
         endInsertRows();
         return;
     }
@@ -161,8 +178,8 @@ void MeetingLinkList::setMeetingLinks(const im::meeting::ListMeetingLinksResp &r
         if (!link.id().empty())
             dialogs.insert(dialogOf(link));
     }
-    for (int row = int(m_items.size()) - 1; row >= 0; --row) {
-        if (!dialogs.contains(m_items.at(row)->dialogId()))
+    for (int row = int(d->m_items.size()) - 1; row >= 0; --row) {
+        if (!dialogs.contains(d->m_items.at(row)->dialogId()))
             removeItem(row);
     }
     for (const im::MeetingLink &link : resp.meeting_links())
@@ -173,9 +190,9 @@ void MeetingLinkList::setMeetingLink(const im::MeetingLink &link)
 {
     if (!usable(link))
         return;
-    if (const QSharedPointer<MeetingLinkItem> item = m_byDialog.value(dialogOf(link)))
+    if (const QSharedPointer<MeetingLinkItem> item = d->m_byDialog.value(dialogOf(link)))
         item->updateLink(link);
-    else if (m_items.size() >= kMaxLinks)
+    else if (d->m_items.size() >= kMaxLinks)
         qCWarning(lcMeeting) << "link refused: the list holds" << kMaxLinks << "links already";
     else
         insertItem(0, createMeetingLinkItemPtr(link));
@@ -183,8 +200,8 @@ void MeetingLinkList::setMeetingLink(const im::MeetingLink &link)
 
 void MeetingLinkList::deleteMeetingLink(const QString &id)
 {
-    for (int row = 0; row < m_items.size(); ++row) {
-        if (m_items.at(row)->id() == id) {
+    for (int row = 0; row < d->m_items.size(); ++row) {
+        if (d->m_items.at(row)->id() == id) {
             removeItem(row);
             return;
         }
@@ -196,7 +213,7 @@ MeetingLinkList::createMeetingLinkItemPtr(const im::MeetingLink &link)
 {
     if (link.id().empty())
         return {};
-    QSharedPointer<MeetingLinkItem> item(new MeetingLinkItem(m_manager->account(), nullptr));
+    QSharedPointer<MeetingLinkItem> item(new MeetingLinkItem(d->m_manager->account(), nullptr));
     item->updateLink(link);
     return item;
 }
@@ -204,59 +221,59 @@ MeetingLinkList::createMeetingLinkItemPtr(const im::MeetingLink &link)
 void MeetingLinkList::setJoiningMeetingLink(const QSharedPointer<MeetingLinkItem> &item, int code)
 {
     AccountManager *accounts = AccountManager::getInstance();
-    if (m_joinLink && item && m_joinLink->id() == item->id()) {
+    if (d->m_joinLink && item && d->m_joinLink->id() == item->id()) {
         if (code == -1)
             return;
-        m_requesting = false;
-        accounts->getJoinMeetingLinkFinished(m_joinLink.data(), 0);
+        d->m_requesting = false;
+        accounts->getJoinMeetingLinkFinished(d->m_joinLink.data(), 0);
         return;
     }
     setJoinMeetingLink(item);
     if (code != -1) {
-        m_requesting = false;
-        accounts->getJoinMeetingLinkFinished(m_joinLink.data(), code);
-    } else if (m_joinLink) {
+        d->m_requesting = false;
+        accounts->getJoinMeetingLinkFinished(d->m_joinLink.data(), code);
+    } else if (d->m_joinLink) {
         // The server remembers an application of ours that is still open.
-        m_joinLink->setState(MeetingLinkItem::APPLYING);
+        d->m_joinLink->setState(MeetingLinkItem::APPLYING);
         accounts->setJoiningMeeting(true);
-        MeetingModel *model = m_joinLink->meetingModel();
+        MeetingModel *model = d->m_joinLink->meetingModel();
         accounts->setJoiningMeetingId(model ? model->meetingId() : QString());
     } else {
-        m_requesting = false;
+        d->m_requesting = false;
         accounts->getJoinMeetingLinkFinished(nullptr, -1);
     }
     // Our own link needs no application.
-    if (m_joinLink && m_joinLink->account() &&
-        m_joinLink->ownerId() == m_joinLink->account()->accountId())
+    if (d->m_joinLink && d->m_joinLink->account() &&
+        d->m_joinLink->ownerId() == d->m_joinLink->account()->accountId())
         clearJoinMeetingLink();
 }
 
 void MeetingLinkList::setJoiningMeetingLinkState(const QString &id, int state)
 {
-    if (m_joinLink && m_joinLink->id() == id)
-        m_joinLink->setState(state);
+    if (d->m_joinLink && d->m_joinLink->id() == id)
+        d->m_joinLink->setState(state);
 }
 
 void MeetingLinkList::insertItem(int row, const QSharedPointer<MeetingLinkItem> &item)
 {
-    if (!item || row < 0 || row > m_items.size())
+    if (!item || row < 0 || row > d->m_items.size())
         return;
     beginInsertRows({}, row, row);
-    m_byDialog.insert(item->dialogId(), item);
-    m_items.insert(row, item);
+    d->m_byDialog.insert(item->dialogId(), item);
+    d->m_items.insert(row, item);
     endInsertRows();
 }
 
 void MeetingLinkList::removeItem(int row)
 {
-    if (row < 0 || row >= m_items.size())
+    if (row < 0 || row >= d->m_items.size())
         return;
     // Held until the removal is over, so the item dies outside the transaction.
     QSharedPointer<MeetingLinkItem> item;
     beginRemoveRows({}, row, row);
-    item = m_items.takeAt(row);
-    const auto entry = m_byDialog.constFind(item->dialogId());
-    if (entry != m_byDialog.constEnd() && *entry == item)
-        m_byDialog.erase(entry);
+    item = d->m_items.takeAt(row);
+    const auto entry = d->m_byDialog.constFind(item->dialogId());
+    if (entry != d->m_byDialog.constEnd() && *entry == item)
+        d->m_byDialog.erase(entry);
     endRemoveRows();
 }

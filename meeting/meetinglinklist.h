@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSharedPointer>
 #include <functional>
+#include <memory>
 
 class MeetingLinkItem;
 class MeetingManager;
@@ -13,6 +14,7 @@ namespace meeting {
 class ListMeetingLinksResp;
 }
 } // namespace im
+struct MeetingLinkListPrivate;
 
 /// The account's own meeting links, one per conversation, plus the link being joined.
 ///
@@ -87,7 +89,7 @@ public:
     Q_INVOKABLE MeetingLinkItem *getMeetingLinkItem(QString dialogId) const;
 
     /// \copydoc MeetingLinkList::joinMeetingLink
-    MeetingLinkItem *joinMeetingLink() const { return m_joinLink.data(); }
+    MeetingLinkItem *joinMeetingLink() const;
     /// The link of the conversation `dialogId` as a shared pointer that keeps it alive; null
     /// when none.
     QSharedPointer<MeetingLinkItem> getMeetingLinkItemPtr(const QString &dialogId) const;
@@ -144,10 +146,5 @@ private:
     void insertItem(int row, const QSharedPointer<MeetingLinkItem> &item);
     void removeItem(int row);
 
-    QHash<int, QByteArray> m_roleNames;
-    QList<QSharedPointer<MeetingLinkItem>> m_items;
-    QHash<QString, QSharedPointer<MeetingLinkItem>> m_byDialog;
-    QSharedPointer<MeetingLinkItem> m_joinLink;
-    MeetingManager *m_manager = nullptr;
-    bool m_requesting = false;
+    std::unique_ptr<MeetingLinkListPrivate> d;
 };

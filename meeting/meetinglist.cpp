@@ -45,10 +45,21 @@ bool ownStatusBusy(const AccountBase *account)
 
 } // namespace
 
-MeetingList::MeetingList(const QString &dialogId, AccountBase *account)
-    : QAbstractListModel(account), m_dialogId(dialogId), m_account(account)
+struct MeetingListPrivate
 {
-    m_roleNames.insert(USER_ROLE, QByteArrayLiteral("meeting"));
+    QHash<int, QByteArray> m_roleNames;
+    QList<MeetingModel *> m_rows;
+    QHash<QString, MeetingModel *> m_models;
+    QString m_dialogId;
+    AccountBase *m_account = nullptr;
+};
+
+MeetingList::MeetingList(const QString &dialogId, AccountBase *account)
+    : QAbstractListModel(account), d(std::make_unique<MeetingListPrivate>())
+{
+    d->m_dialogId = dialogId;
+    d->m_account = account;
+    d->m_roleNames.insert(USER_ROLE, QByteArrayLiteral("meeting"));
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
@@ -60,11 +71,27 @@ MeetingList::~MeetingList()
     reset();
 }
 
+QString MeetingList::dialogId() const
+{
+    return d->m_dialogId;
+}
+
+AccountBase *MeetingList::account() const
+{
+    return d->m_account;
+}
+
+int MeetingList::count() const
+{
+    return int(d->m_rows.size());
+}
+
 QVariant MeetingList::data(const QModelIndex &index, int role) const
 {
-    if (index.row() < 0 || index.column() < 0 || index.row() >= m_rows.size() || role != USER_ROLE)
+    if (index.row() < 0 || index.column() < 0 || index.row() >= d->m_rows.size() ||
+        role != USER_ROLE)
         return {};
-    return QVariant::fromValue(m_rows.at(index.row()));
+    return QVariant::fromValue(d->m_rows.at(index.row()));
 }
 
 // A list has no children; the item model contract wants 0 below a valid parent.
@@ -75,21 +102,21 @@ int MeetingList::rowCount(const QModelIndex &parent) const
 
 QHash<int, QByteArray> MeetingList::roleNames() const
 {
-    return m_roleNames;
+    return d->m_roleNames;
 }
 
 MeetingModel *MeetingList::getMeetingModel(const QString &key) const
 {
-    return m_models.value(key);
+    return d->m_models.value(key);
 }
 
 void MeetingList::createMeeting(qint64 targetId)
 {
     MeetingInfo info;
-    info.dialogId = m_dialogId;
-    auto *model = new MeetingModel(info, m_account, this);
+    info.dialogId = d->m_dialogId;
+    auto *model = new MeetingModel(info, d->m_account, this);
     // No meeting id yet: the server's first record for this dialog re-keys it.
-    insertModel(model, m_dialogId, false);
+    insertModel(model, d->m_dialogId, false);
     model->constructsData(targetId);
     AccountManager::getInstance()->setMeetingModel(model);
 }
@@ -97,7 +124,7 @@ void MeetingList::createMeeting(qint64 targetId)
 void MeetingList::setMeetings(QHash<QString, MeetingInfo> meetings)
 {
     // Records may add rows at the top while we walk, so walk a snapshot.
-    const QList<QPointer<MeetingModel>> shown(m_rows.cbegin(), m_rows.cend());
+    const QList<QPointer<MeetingModel>> shown(d->m_rows.cbegin(), d->m_rows.cend());
     for (const QPointer<MeetingModel> &model : shown) {
         if (!model)
             continue;
@@ -128,14 +155,14 @@ void MeetingList::updateMeeting(const MeetingInfo &info, UpdateFrom from, bool w
         // A join answer overtaken by a newer push still ends the join; only its record is old.
         if (!stale && !model->webSocketConnected())
             model->setMeeting(info);
-    } else if (m_models.size() >= kMaxMeetings) {
+    } else if (d->m_models.size() >= kMaxMeetings) {
         qCWarning(lcMeeting) << "meeting record refused: the conversation lists" << kMaxMeetings
                              << "meetings already";
         if (from == JOIN_MEETING)
             AccountManager::getInstance()->joinMeetingFinished(false, nullptr, info.meetingId);
         return;
     } else {
-        model = new MeetingModel(info, m_account, this);
+        model = new MeetingModel(info, d->m_account, this);
         insertModel(model, info.meetingId, true);
     }
 
@@ -162,7 +189,7 @@ void MeetingList::updateMeeting(const im::Meeting &meeting, const QString &media
                                 bool join)
 {
     if (!join) {
-        if (MeetingModel *model = m_models.value(QString::fromStdString(meeting.id())))
+        if (MeetingModel *model = d->m_models.value(QString::fromStdString(meeting.id())))
             model->setMeeting(meeting, mediaServerUrl, false);
         return;
     }
@@ -181,27 +208,27 @@ void MeetingList::updateMeeting(const im::Meeting &meeting, const QString &media
 
 void MeetingList::reset()
 {
-    const QList<MeetingModel *> models = m_rows;
-    if (!m_rows.isEmpty()) {
+    const QList<MeetingModel *> models = d->m_rows;
+    if (!d->m_rows.isEmpty()) {
         beginResetModel();
-        m_rows.clear();
+        d->m_rows.clear();
         emit countChanged(0);
         endResetModel();
     }
     // Forget before deleting: a model's destructor reaches the host, which may call back here.
-    m_models.clear();
+    d->m_models.clear();
     qDeleteAll(models);
 }
 
 bool MeetingList::messageBeRevoked(qint64 msgId)
 {
-    const auto it = std::find_if(m_rows.cbegin(), m_rows.cend(),
+    const auto it = std::find_if(d->m_rows.cbegin(), d->m_rows.cend(),
                                  [msgId](MeetingModel *m) { return m->messageId() == msgId; });
-    if (it == m_rows.cend())
+    if (it == d->m_rows.cend())
         return false;
     QPointer<MeetingModel> model = *it;
     forgetModel(model);
-    AccountManager::getInstance()->meetingBeFinished(m_account ? m_account->accountId() : 0,
+    AccountManager::getInstance()->meetingBeFinished(d->m_account ? d->m_account->accountId() : 0,
                                                      model->meetingId());
     if (model)
         removeModel(model);
@@ -210,31 +237,31 @@ bool MeetingList::messageBeRevoked(qint64 msgId)
 
 qint64 MeetingList::ownId() const
 {
-    if (!m_account)
+    if (!d->m_account)
         return 0;
-    if (const QSharedPointer<DialogBase> dialog = m_account->dialog(m_dialogId, false))
+    if (const QSharedPointer<DialogBase> dialog = d->m_account->dialog(d->m_dialogId, false))
         return dialog->ownUserId();
-    return m_account->accountId();
+    return d->m_account->accountId();
 }
 
 MeetingModel *MeetingList::findModel(const QString &meetingId, const QString &dialogId)
 {
-    if (MeetingModel *model = m_models.value(meetingId))
+    if (MeetingModel *model = d->m_models.value(meetingId))
         return model;
-    MeetingModel *pending = m_models.take(dialogId);
+    MeetingModel *pending = d->m_models.take(dialogId);
     if (pending)
-        m_models.insert(meetingId, pending);
+        d->m_models.insert(meetingId, pending);
     return pending;
 }
 
 void MeetingList::insertModel(MeetingModel *model, const QString &key, bool offerToLink)
 {
-    m_models.insert(key, model);
+    d->m_models.insert(key, model);
     beginInsertRows({}, 0, 0);
-    m_rows.prepend(model);
-    MeetingManager *manager = m_account ? m_account->meetingManager() : nullptr;
+    d->m_rows.prepend(model);
+    MeetingManager *manager = d->m_account ? d->m_account->meetingManager() : nullptr;
     if (offerToLink && manager) {
-        if (MeetingLinkItem *link = manager->meetingLinkList()->getMeetingLinkItem(m_dialogId)) {
+        if (MeetingLinkItem *link = manager->meetingLinkList()->getMeetingLinkItem(d->m_dialogId)) {
             link->setMeetingModel(model);
             link->setName(model->meetingName());
         }
@@ -246,11 +273,11 @@ void MeetingList::insertModel(MeetingModel *model, const QString &key, bool offe
 void MeetingList::removeModel(MeetingModel *model)
 {
     forgetModel(model);
-    const int row = int(m_rows.indexOf(model));
+    const int row = int(d->m_rows.indexOf(model));
     if (row < 0)
         return;
     beginRemoveRows({}, row, row);
-    m_rows.removeAt(row);
+    d->m_rows.removeAt(row);
     emit countChanged(count());
     endRemoveRows();
     delete model;
@@ -259,7 +286,7 @@ void MeetingList::removeModel(MeetingModel *model)
 // Keys are meeting ids, or the dialog id of a meeting created here; drop whichever it has.
 void MeetingList::forgetModel(MeetingModel *model)
 {
-    m_models.removeIf([model](const auto &it) { return it.value() == model; });
+    d->m_models.removeIf([model](const auto &it) { return it.value() == model; });
 }
 
 bool MeetingList::ownEntry(MeetingModel *model, MeetingAttendee &out) const
@@ -271,15 +298,16 @@ bool MeetingList::ownEntry(MeetingModel *model, MeetingAttendee &out) const
 bool MeetingList::invitationDue(MeetingModel *model) const
 {
     MeetingAttendee own;
-    if (!m_account || !ownEntry(model, own) || own.status != MeetingDefines::INVITING)
+    if (!d->m_account || !ownEntry(model, own) || own.status != MeetingDefines::INVITING)
         return false;
     if (model->nonce().isEmpty())
         return false;
-    if (m_account->deviceModel()->currentDevice().value(QStringLiteral("permissions")).toInt() != 0)
+    if (d->m_account->deviceModel()->currentDevice().value(QStringLiteral("permissions")).toInt() !=
+        0)
         return false;
-    if (ownStatusBusy(m_account))
+    if (ownStatusBusy(d->m_account))
         return false;
-    return own.deviceId == 0 || own.deviceId == m_account->deviceId();
+    return own.deviceId == 0 || own.deviceId == d->m_account->deviceId();
 }
 
 void MeetingList::finishJoin(MeetingModel *model, const MeetingInfo *fresh)

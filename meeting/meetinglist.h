@@ -2,12 +2,14 @@
 #include "meetingdefines.h"
 #include <QAbstractListModel>
 #include <QHash>
+#include <memory>
 
 class AccountBase;
 class MeetingModel;
 namespace im {
 class Meeting;
 }
+struct MeetingListPrivate;
 
 /// The meetings of one conversation; each row is a meeting model the list owns.
 ///
@@ -60,11 +62,11 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     /// The conversation; empty for a list made without one.
-    QString dialogId() const { return m_dialogId; }
+    QString dialogId() const;
     /// The account given at construction; not owned.
-    AccountBase *account() const { return m_account; }
+    AccountBase *account() const;
     /// \copydoc MeetingList::count
-    int count() const { return int(m_rows.size()); }
+    int count() const;
     /// The model of the meeting `key` (a meeting id, or the dialog id of a meeting this user is
     /// starting); null when none.
     MeetingModel *getMeetingModel(const QString &key) const;
@@ -124,9 +126,5 @@ private:
     // Null when the answer was overtaken by a newer record.
     void finishJoin(MeetingModel *model, const MeetingInfo *fresh);
 
-    QHash<int, QByteArray> m_roleNames;
-    QList<MeetingModel *> m_rows;
-    QHash<QString, MeetingModel *> m_models;
-    QString m_dialogId;
-    AccountBase *m_account = nullptr;
+    std::unique_ptr<MeetingListPrivate> d;
 };

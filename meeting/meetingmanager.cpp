@@ -13,35 +13,69 @@
 #include <QAssociativeIterable>
 #include <QJSEngine>
 #include <QMetaType>
+#include <QPointer>
 #include <QtQml>
 #include <utility>
 
-MeetingManager::MeetingManager(AccountBase *account)
-    : QObject(account), m_serviceCmd(new MeetingServiceCmd(this)), m_account(account),
-      m_linkList(new MeetingLinkList(this))
+struct MeetingManagerPrivate
 {
+    QHash<QString, MeetingList *> m_lists;
+    MeetingServiceCmd *m_serviceCmd = nullptr;
+    AccountBase *m_account = nullptr;
+    MeetingLinkList *m_linkList = nullptr;
+    int m_meetingCapacity = 0;
+    // Lists that createMeeting replaced: still alive for whoever shows them, gone with clearData.
+    QList<QPointer<MeetingList>> m_retiredLists;
+};
+
+MeetingManager::MeetingManager(AccountBase *account)
+    : QObject(account), d(std::make_unique<MeetingManagerPrivate>())
+{
+    d->m_serviceCmd = new MeetingServiceCmd(this);
+    d->m_account = account;
+    d->m_linkList = new MeetingLinkList(this);
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 // The lists still registered belong to the account (their parent); clearData deletes them.
 MeetingManager::~MeetingManager()
 {
-    delete m_serviceCmd;
-    m_serviceCmd = nullptr;
-    m_lists.clear();
+    delete d->m_serviceCmd;
+    d->m_serviceCmd = nullptr;
+    d->m_lists.clear();
+}
+
+AccountBase *MeetingManager::account() const
+{
+    return d->m_account;
+}
+
+MeetingServiceCmd *MeetingManager::meetingServiceCmd() const
+{
+    return d->m_serviceCmd;
+}
+
+MeetingLinkList *MeetingManager::meetingLinkList() const
+{
+    return d->m_linkList;
+}
+
+int MeetingManager::meetingCapacity() const
+{
+    return d->m_meetingCapacity;
 }
 
 void MeetingManager::setMeetingCapacity(int capacity)
 {
-    if (m_meetingCapacity == capacity)
+    if (d->m_meetingCapacity == capacity)
         return;
-    m_meetingCapacity = capacity;
+    d->m_meetingCapacity = capacity;
     emit meetingCapacityChanged(capacity);
 }
 
 MeetingList *MeetingManager::meetingList(const QString &dialogId, bool create)
 {
-    if (MeetingList *list = m_lists.value(dialogId))
+    if (MeetingList *list = d->m_lists.value(dialogId))
         return list;
     return create ? createMeetings(dialogId) : nullptr;
 }
@@ -50,19 +84,19 @@ void MeetingManager::meetingBeFinished(QString meetingId)
 {
     AccountManager *accounts = AccountManager::getInstance();
     MeetingModelBase *current = accounts->meetingModel();
-    if (!meetingId.isEmpty() && current && current->account() == m_account &&
+    if (!meetingId.isEmpty() && current && current->account() == d->m_account &&
         current->meetingId() == meetingId)
         accounts->setMeetingModel(nullptr);
-    accounts->meetingBeFinished(m_account ? m_account->accountId() : 0, meetingId);
+    accounts->meetingBeFinished(d->m_account ? d->m_account->accountId() : 0, meetingId);
 }
 
 void MeetingManager::clearData(bool)
 {
     // Take everything out first: handlers of meetingListChanged may call back into the registry.
-    const QList<QPointer<MeetingList>> retired = std::exchange(m_retiredLists, {});
+    const QList<QPointer<MeetingList>> retired = std::exchange(d->m_retiredLists, {});
     for (const QPointer<MeetingList> &list : retired)
         delete list.data();
-    const QHash<QString, MeetingList *> lists = std::exchange(m_lists, {});
+    const QHash<QString, MeetingList *> lists = std::exchange(d->m_lists, {});
     for (MeetingList *list : lists)
         deleteMeetingList(list);
 }
@@ -91,24 +125,24 @@ void MeetingManager::setMeetings(QString dialogId, MeetingInfoHash meetingInfos)
             list->setMeetings(meetingInfos);
         return;
     }
-    deleteMeetingList(m_lists.take(dialogId));
+    deleteMeetingList(d->m_lists.take(dialogId));
 }
 
 void MeetingManager::deletePendingAttendees(QString meetingId, QVariantList userIds)
 {
-    m_serviceCmd->deletePendingAttendees(meetingId, userIds);
+    d->m_serviceCmd->deletePendingAttendees(meetingId, userIds);
 }
 
 void MeetingManager::rateMeeting(QString meetingId, int score, int connectingIssues,
                                  int audioIssues, int videoIssues, QString comment)
 {
-    m_serviceCmd->rateMeeting(meetingId, score, connectingIssues, audioIssues, videoIssues,
-                              comment);
+    d->m_serviceCmd->rateMeeting(meetingId, score, connectingIssues, audioIssues, videoIssues,
+                                 comment);
 }
 
 void MeetingManager::cancelCall(QString clientId, QString dialogId)
 {
-    m_serviceCmd->cancelCall(clientId, dialogId);
+    d->m_serviceCmd->cancelCall(clientId, dialogId);
 }
 
 void MeetingManager::createMeeting(QString dialogId, qint64 targetId)
@@ -118,9 +152,9 @@ void MeetingManager::createMeeting(QString dialogId, qint64 targetId)
 
 MeetingList *MeetingManager::listForPush(const QString &dialogId)
 {
-    if (MeetingList *list = m_lists.value(dialogId))
+    if (MeetingList *list = d->m_lists.value(dialogId))
         return list;
-    if (m_lists.size() >= kMaxMeetingLists) {
+    if (d->m_lists.size() >= kMaxMeetingLists) {
         qCWarning(lcMeeting) << "meeting record refused: meetings of" << kMaxMeetingLists
                              << "conversations are listed already";
         return nullptr;
@@ -130,11 +164,11 @@ MeetingList *MeetingManager::listForPush(const QString &dialogId)
 
 MeetingList *MeetingManager::createMeetings(const QString &dialogId)
 {
-    auto *list = new MeetingList(dialogId, m_account);
-    m_retiredLists.removeIf([](const QPointer<MeetingList> &l) { return l.isNull(); });
-    if (MeetingList *old = m_lists.value(dialogId))
-        m_retiredLists.append(old);
-    m_lists.insert(dialogId, list);
+    auto *list = new MeetingList(dialogId, d->m_account);
+    d->m_retiredLists.removeIf([](const QPointer<MeetingList> &l) { return l.isNull(); });
+    if (MeetingList *old = d->m_lists.value(dialogId))
+        d->m_retiredLists.append(old);
+    d->m_lists.insert(dialogId, list);
     emit meetingListChanged(list->dialogId(), list);
     return list;
 }

@@ -3,8 +3,8 @@
 #include "modelbase.h"
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QVariantList>
+#include <memory>
 
 class AccountBase;
 class MeetingList;
@@ -13,6 +13,7 @@ class MeetingServiceCmd;
 namespace im {
 class Meeting;
 }
+struct MeetingManagerPrivate;
 
 /// The per-account meeting directory: one meeting list per conversation.
 ///
@@ -57,13 +58,13 @@ public:
     ~MeetingManager() override;
 
     /// The account given to the constructor; not owned.
-    AccountBase *account() const { return m_account; }
+    AccountBase *account() const;
     /// \copydoc MeetingManager::meetingServiceCmd
-    MeetingServiceCmd *meetingServiceCmd() const { return m_serviceCmd; }
+    MeetingServiceCmd *meetingServiceCmd() const;
     /// \copydoc MeetingManager::meetingLinkList
-    MeetingLinkList *meetingLinkList() const { return m_linkList; }
+    MeetingLinkList *meetingLinkList() const;
     /// \copydoc MeetingManager::meetingCapacity
-    int meetingCapacity() const { return m_meetingCapacity; }
+    int meetingCapacity() const;
     /// Stores `capacity` (any value is taken) and emits `meetingCapacityChanged` when it
     /// differs from the stored one.
     void setMeetingCapacity(int capacity);
@@ -163,11 +164,5 @@ private:
     MeetingList *createMeetings(const QString &dialogId);
     void deleteMeetingList(MeetingList *list);
 
-    QHash<QString, MeetingList *> m_lists;
-    MeetingServiceCmd *m_serviceCmd = nullptr;
-    AccountBase *m_account = nullptr;
-    MeetingLinkList *m_linkList = nullptr;
-    int m_meetingCapacity = 0;
-    // Lists that createMeeting replaced: still alive for whoever shows them, gone with clearData.
-    QList<QPointer<MeetingList>> m_retiredLists;
+    std::unique_ptr<MeetingManagerPrivate> d;
 };

@@ -9,6 +9,7 @@
 #include "meetinglinkitem.h"
 #include "meetinglinklist.h"
 #include "meetingmanager.h"
+#include "meetingmodel_p.h"
 #include "meetingservicecmd.h"
 #include "roominfo.h"
 #include "settings.h"
@@ -59,47 +60,220 @@ QSet<qint64> userIdsOf(const QList<MeetingAttendee> &list)
 } // namespace
 
 MeetingModel::MeetingModel(const MeetingInfo &info, AccountBase *account, QObject *parent)
-    : MeetingModelBase(parent), m_account(account)
+    : MeetingModelBase(parent), d(std::make_unique<MeetingModelPrivate>(this))
 {
+    d->m_account = account;
     createLists();
-    m_info.update(info);
+    d->m_info.update(info);
     init();
     bool added = false;
-    m_attendeeList->initAttendees(info.attendees, added);
-    refreshDerivedLists();
+    d->m_attendeeList->initAttendees(info.attendees, added);
+    d->refreshDerivedLists();
 }
 
 MeetingModel::MeetingModel(AccountBase *account, QObject *parent)
-    : MeetingModelBase(parent), m_account(account)
+    : MeetingModelBase(parent), d(std::make_unique<MeetingModelPrivate>(this))
 {
+    d->m_account = account;
     createLists();
     init();
 }
 
 MeetingModel::~MeetingModel()
 {
-    if (!m_whiteboardShareId.isEmpty())
-        sendUserAction(false, m_whiteboardShareId);
-    stopEngineThread();
+    if (!d->m_whiteboardShareId.isEmpty())
+        sendUserAction(false, d->m_whiteboardShareId);
+    d->stopEngineThread();
     clear();
     emit startDestroy();
-    if (m_logFile.isOpen()) {
-        m_logFile.flush();
-        m_logFile.close();
-        m_account->fileManager()->fileDataMgr()->uploadMeetingLog(m_logFile.fileName(), m_logUrl);
+    if (d->m_logFile.isOpen()) {
+        d->m_logFile.flush();
+        d->m_logFile.close();
+        d->m_account->fileManager()->fileDataMgr()->uploadMeetingLog(d->m_logFile.fileName(),
+                                                                     d->m_logUrl);
     }
-    delete m_keptUserJoin;
+    delete d->m_keptUserJoin;
     AccountManager::getInstance()->meetingWillBeDeleted(this);
+}
+
+QString MeetingModel::meetingId()
+{
+    return d->m_info.meetingId;
+}
+
+QString MeetingModel::dialogId()
+{
+    return d->m_info.dialogId;
+}
+
+int MeetingModel::state() const
+{
+    return d->m_state;
+}
+
+AccountBase *MeetingModel::account() const
+{
+    return d->m_account;
+}
+
+const MeetingInfo &MeetingModel::meetingInfo() const
+{
+    return d->m_info;
+}
+
+QString MeetingModel::mediaServerUrl() const
+{
+    return d->m_info.mediaServerUrl;
+}
+
+QString MeetingModel::nonce() const
+{
+    return d->m_info.nonce;
+}
+
+qlonglong MeetingModel::messageId() const
+{
+    return d->m_info.messageId;
+}
+
+bool MeetingModel::isPrivateCall() const
+{
+    return d->m_info.isPrivateCall;
+}
+
+int MeetingModel::speakerCapacity() const
+{
+    return d->m_info.speakerCapacity;
+}
+
+bool MeetingModel::webSocketConnected() const
+{
+    return d->m_webSocketConnected;
+}
+
+QString MeetingModel::meetingTime() const
+{
+    return d->m_meetingTime;
+}
+
+bool MeetingModel::canUnmuteAudio() const
+{
+    return d->m_canUnmuteAudio;
+}
+
+bool MeetingModel::canUnmuteVideo() const
+{
+    return d->m_canUnmuteVideo;
+}
+
+bool MeetingModel::isHost() const
+{
+    return d->m_isHost;
+}
+
+QStringList MeetingModel::whoRSpeaking() const
+{
+    return d->m_whoRSpeaking;
+}
+
+MeetingAttendeeList *MeetingModel::attendeeList() const
+{
+    return d->m_attendeeList;
+}
+
+MeetingAttendeeList *MeetingModel::pendingAttendeeList() const
+{
+    return d->m_pendingAttendeeList;
+}
+
+MeetingAttendeeList *MeetingModel::callingAttendeeList() const
+{
+    return d->m_callingAttendeeList;
+}
+
+qlonglong MeetingModel::hostUid() const
+{
+    return d->m_hostUid;
+}
+
+bool MeetingModel::canMultiShare() const
+{
+    return d->m_canMultiShare;
+}
+
+bool MeetingModel::mirror() const
+{
+    return d->m_mirror;
+}
+
+bool MeetingModel::shareDesktopVoice() const
+{
+    return d->m_shareDesktopVoice;
+}
+
+bool MeetingModel::isShared() const
+{
+    return d->m_isShared;
+}
+
+bool MeetingModel::canSpeakingPrivileges() const
+{
+    return d->m_canSpeakingPrivileges;
+}
+
+qlonglong MeetingModel::userId() const
+{
+    return d->m_userId;
+}
+
+int MeetingModel::ringingStatus() const
+{
+    return d->m_ringingStatus;
+}
+
+bool MeetingModel::hasEngine() const
+{
+    return d->m_broadcaster != nullptr;
+}
+
+MeetingAttendeeList *MeetingModel::searchModel() const
+{
+    return d->m_searchModel;
+}
+
+MeetingAttendeeList *MeetingModel::activeAttendeeList() const
+{
+    return d->m_activeAttendeeList;
+}
+
+QString MeetingModel::meetingName() const
+{
+    return d->m_info.meetingName;
+}
+
+bool MeetingModel::getRinging() const
+{
+    return d->m_ringing;
+}
+
+bool MeetingModel::getLocalConstructs() const
+{
+    return d->m_localConstructs;
+}
+
+const QThread *MeetingModel::engineThread() const
+{
+    return &d->m_engineThread;
 }
 
 void MeetingModel::createLists()
 {
-    Q_ASSERT(m_account);
-    m_searchModel = new MeetingAttendeeList(m_account, this);
-    m_activeAttendeeList = new MeetingAttendeeList(m_account, this);
-    m_attendeeList = new MeetingAttendeeList(m_account, this);
-    m_pendingAttendeeList = new MeetingAttendeeList(m_account, this);
-    m_callingAttendeeList = new MeetingAttendeeList(m_account, this);
+    Q_ASSERT(d->m_account);
+    d->m_searchModel = new MeetingAttendeeList(d->m_account, this);
+    d->m_activeAttendeeList = new MeetingAttendeeList(d->m_account, this);
+    d->m_attendeeList = new MeetingAttendeeList(d->m_account, this);
+    d->m_pendingAttendeeList = new MeetingAttendeeList(d->m_account, this);
+    d->m_callingAttendeeList = new MeetingAttendeeList(d->m_account, this);
 }
 
 void MeetingModel::init()
@@ -111,28 +285,28 @@ void MeetingModel::init()
     qRegisterMetaType<qtwebrtc::CallInfo>("qtwebrtc::CallInfo");
     qRegisterMetaType<size_t>("size_t");
     qRegisterMetaType<qtwebrtc::SoundEffectType>("qtwebrtc::SoundEffectType");
-    m_engineThread.setObjectName(QStringLiteral("meeting_broadcaster_thread"));
+    d->m_engineThread.setObjectName(QStringLiteral("meeting_broadcaster_thread"));
     setUserId();
-    for (MeetingAttendeeList *list :
-         {m_attendeeList, m_activeAttendeeList, m_pendingAttendeeList, m_callingAttendeeList}) {
-        list->setDialogId(m_info.dialogId);
-        list->setUserId(m_userId);
+    for (MeetingAttendeeList *list : {d->m_attendeeList, d->m_activeAttendeeList,
+                                      d->m_pendingAttendeeList, d->m_callingAttendeeList}) {
+        list->setDialogId(d->m_info.dialogId);
+        list->setUserId(d->m_userId);
     }
-    m_searchModel->setUserId(m_userId);
-    setcanSpeakingPrivileges(!m_info.disableSpeakingPrivileges);
+    d->m_searchModel->setUserId(d->m_userId);
+    setcanSpeakingPrivileges(!d->m_info.disableSpeakingPrivileges);
 }
 
 void MeetingModel::setUserId()
 {
-    const QSharedPointer<DialogBase> dialog = m_account->dialog(m_info.dialogId, false);
-    m_userId = dialog && dialog->isGroup() ? dialog->ownUserId() : m_account->accountId();
+    const QSharedPointer<DialogBase> dialog = d->m_account->dialog(d->m_info.dialogId, false);
+    d->m_userId = dialog && dialog->isGroup() ? dialog->ownUserId() : d->m_account->accountId();
     emit userIdChanged();
 }
 
-void MeetingModel::refreshDerivedLists()
+void MeetingModelPrivate::refreshDerivedLists()
 {
-    refreshActiveList();
-    refreshCallingList();
+    q->refreshActiveList();
+    q->refreshCallingList();
 }
 
 QSet<qint64> MeetingModel::leavingUsers(const MeetingAttendeeList *list,
@@ -152,7 +326,7 @@ void MeetingModel::releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSe
 {
     if (leaving.isEmpty())
         return;
-    for (MeetingAttendeeList *list : {m_activeAttendeeList, m_callingAttendeeList}) {
+    for (MeetingAttendeeList *list : {d->m_activeAttendeeList, d->m_callingAttendeeList}) {
         QList<MeetingAttendee> rows = list->rows();
         const auto gone = std::remove_if(rows.begin(), rows.end(), [&](const MeetingAttendee &a) {
             return leaving.contains(a.userId);
@@ -164,7 +338,7 @@ void MeetingModel::releaseBorrowedUsers(const QSet<qint64> &leaving, bool fromSe
     }
     if (fromSearch) {
         for (qint64 uid : leaving)
-            releaseFromSearch(m_attendeeList, uid, QString());
+            releaseFromSearch(d->m_attendeeList, uid, QString());
     }
 }
 
@@ -177,108 +351,109 @@ void MeetingModel::releaseFromSearch(const MeetingAttendeeList *owner, qint64 ui
         const auto *user =
             qobject_cast<MeetingAttendeeUser *>(owner->getAttendeeInfoByUid(uid, type));
         if (user && (shareId.isEmpty() || (type != VIDEO && user->shareId() == shareId)))
-            m_searchModel->removeRowsOf(user);
+            d->m_searchModel->removeRowsOf(user);
     }
 }
 
 void MeetingModel::setMeeting(const MeetingInfo &info)
 {
-    const QString oldNonce = m_info.nonce;
-    const int oldCapacity = m_info.speakerCapacity;
-    m_info.update(info);
-    if (m_info.speakerCapacity != oldCapacity)
-        emit speakerCapacityChanged(m_info.speakerCapacity);
-    setcanSpeakingPrivileges(!m_info.disableSpeakingPrivileges);
-    if (m_info.version > info.version || m_webSocketConnected)
+    const QString oldNonce = d->m_info.nonce;
+    const int oldCapacity = d->m_info.speakerCapacity;
+    d->m_info.update(info);
+    if (d->m_info.speakerCapacity != oldCapacity)
+        emit speakerCapacityChanged(d->m_info.speakerCapacity);
+    setcanSpeakingPrivileges(!d->m_info.disableSpeakingPrivileges);
+    if (d->m_info.version > info.version || d->m_webSocketConnected)
         return;
-    m_attendeeList->setDialogId(info.dialogId);
-    releaseBorrowedUsers(leavingUsers(m_attendeeList, userIdsOf(info.attendees)), true);
+    d->m_attendeeList->setDialogId(info.dialogId);
+    releaseBorrowedUsers(leavingUsers(d->m_attendeeList, userIdsOf(info.attendees)), true);
     bool added = false;
-    const QSet<qint64> dropped = m_attendeeList->initAttendees(info.attendees, added);
-    if (dropped.contains(m_account->accountId()))
-        AccountManager::getInstance()->meetingBeFinished(m_account->accountId(), info.meetingId);
-    refreshDerivedLists();
+    const QSet<qint64> dropped = d->m_attendeeList->initAttendees(info.attendees, added);
+    if (dropped.contains(d->m_account->accountId()))
+        AccountManager::getInstance()->meetingBeFinished(d->m_account->accountId(), info.meetingId);
+    d->refreshDerivedLists();
     announceMeetingRecord(oldNonce);
-    if (m_activeAttendeeList->getAttendeeInfoByUid(m_userId, MeetingDefines::VIDEO))
+    if (d->m_activeAttendeeList->getAttendeeInfoByUid(d->m_userId, MeetingDefines::VIDEO))
         emit alreadyOnCall();
 }
 
 void MeetingModel::announceMeetingRecord(const QString &oldNonce)
 {
-    emit meetingIdChanged(m_info.meetingId);
-    emit dialogIdChanged(m_info.dialogId);
-    emit messageIdChanged(m_info.messageId);
-    emit isPrivateCallChanged(m_info.isPrivateCall);
-    if (m_info.nonce != oldNonce)
-        emit nonceChanged(m_info.nonce);
+    emit meetingIdChanged(d->m_info.meetingId);
+    emit dialogIdChanged(d->m_info.dialogId);
+    emit messageIdChanged(d->m_info.messageId);
+    emit isPrivateCallChanged(d->m_info.isPrivateCall);
+    if (d->m_info.nonce != oldNonce)
+        emit nonceChanged(d->m_info.nonce);
 }
 
 void MeetingModel::setMeeting(const im::Meeting &meeting, const QString &mediaServerUrl, bool join)
 {
     if (!join) {
-        m_info.mediaServerUrl = mediaServerUrl;
-        if (m_ringingPending)
-            reportRinging(m_ringing);
-        m_ringingPending = false;
+        d->m_info.mediaServerUrl = mediaServerUrl;
+        if (d->m_ringingPending)
+            reportRinging(d->m_ringing);
+        d->m_ringingPending = false;
         return;
     }
-    if (m_info.version > meeting.version()) {
+    if (d->m_info.version > meeting.version()) {
         // A join answer overtaken by a newer push: its record is old, its media address is not.
         if (!mediaServerUrl.isEmpty())
-            m_info.mediaServerUrl = mediaServerUrl;
+            d->m_info.mediaServerUrl = mediaServerUrl;
         return;
     }
-    if (m_webSocketConnected && !m_isHost)
+    if (d->m_webSocketConnected && !d->m_isHost)
         return;
 
-    const MeetingInfo old = m_info;
-    m_info.dialogId = QString::fromStdString(meeting.dialog_id());
-    m_info.meetingId = QString::fromStdString(meeting.id());
-    m_info.messageId = qint64(meeting.msg_id());
-    m_info.isPrivateCall = meeting.is_private_call();
-    m_info.disableSpeakingPrivileges = meeting.disable_speaking_privileges();
-    setcanSpeakingPrivileges(!m_info.disableSpeakingPrivileges);
-    m_info.version = meeting.version();
+    const MeetingInfo old = d->m_info;
+    d->m_info.dialogId = QString::fromStdString(meeting.dialog_id());
+    d->m_info.meetingId = QString::fromStdString(meeting.id());
+    d->m_info.messageId = qint64(meeting.msg_id());
+    d->m_info.isPrivateCall = meeting.is_private_call();
+    d->m_info.disableSpeakingPrivileges = meeting.disable_speaking_privileges();
+    setcanSpeakingPrivileges(!d->m_info.disableSpeakingPrivileges);
+    d->m_info.version = meeting.version();
     if (!mediaServerUrl.isEmpty())
-        m_info.mediaServerUrl = mediaServerUrl;
-    m_attendeeList->setDialogId(m_info.dialogId);
+        d->m_info.mediaServerUrl = mediaServerUrl;
+    d->m_attendeeList->setDialogId(d->m_info.dialogId);
 
     // These properties change here outside a full record; bindings must still follow.
-    if (m_info.meetingId != old.meetingId)
-        emit meetingIdChanged(m_info.meetingId);
-    if (m_info.dialogId != old.dialogId)
-        emit dialogIdChanged(m_info.dialogId);
-    if (m_info.messageId != old.messageId)
-        emit messageIdChanged(m_info.messageId);
-    if (m_info.isPrivateCall != old.isPrivateCall)
-        emit isPrivateCallChanged(m_info.isPrivateCall);
+    if (d->m_info.meetingId != old.meetingId)
+        emit meetingIdChanged(d->m_info.meetingId);
+    if (d->m_info.dialogId != old.dialogId)
+        emit dialogIdChanged(d->m_info.dialogId);
+    if (d->m_info.messageId != old.messageId)
+        emit messageIdChanged(d->m_info.messageId);
+    if (d->m_info.isPrivateCall != old.isPrivateCall)
+        emit isPrivateCallChanged(d->m_info.isPrivateCall);
 
     const QList<MeetingAttendee> pending = attendeesFromServer(meeting, true, nullptr);
     // The search results borrow the applicants' live objects, which the pending list deletes.
-    for (qint64 uid : leavingUsers(m_pendingAttendeeList, userIdsOf(pending)))
-        releaseFromSearch(m_pendingAttendeeList, uid, QString());
+    for (qint64 uid : leavingUsers(d->m_pendingAttendeeList, userIdsOf(pending)))
+        releaseFromSearch(d->m_pendingAttendeeList, uid, QString());
     bool added = false;
-    m_pendingAttendeeList->initAttendees(pending, added);
-    if (added && m_isHost)
+    d->m_pendingAttendeeList->initAttendees(pending, added);
+    if (added && d->m_isHost)
         emit notifyRequestJoin();
 
-    if (m_webSocketConnected)
+    if (d->m_webSocketConnected)
         return;
     bool ownIdListed = false;
     const QList<MeetingAttendee> attendees = attendeesFromServer(meeting, false, &ownIdListed);
-    releaseBorrowedUsers(leavingUsers(m_attendeeList, userIdsOf(attendees)), true);
+    releaseBorrowedUsers(leavingUsers(d->m_attendeeList, userIdsOf(attendees)), true);
     bool flag = false;
-    if (m_attendeeList->initAttendees(attendees, flag).contains(m_userId))
-        AccountManager::getInstance()->meetingBeFinished(m_account->accountId(), m_info.meetingId);
+    if (d->m_attendeeList->initAttendees(attendees, flag).contains(d->m_userId))
+        AccountManager::getInstance()->meetingBeFinished(d->m_account->accountId(),
+                                                         d->m_info.meetingId);
     checkApplicationRefused(ownIdListed);
-    refreshDerivedLists();
+    d->refreshDerivedLists();
 }
 
 void MeetingModel::checkApplicationRefused(bool ownIdListed)
 {
-    if (ownIdListed || m_pendingAttendeeList->existAttendee(m_userId))
+    if (ownIdListed || d->m_pendingAttendeeList->existAttendee(d->m_userId))
         return;
-    MeetingManager *manager = m_account->meetingManager();
+    MeetingManager *manager = d->m_account->meetingManager();
     MeetingLinkList *links = manager ? manager->meetingLinkList() : nullptr;
     MeetingLinkItem *link = links ? links->joinMeetingLink() : nullptr;
     if (!link || link->meetingModel() != this)
@@ -298,7 +473,7 @@ QList<MeetingAttendee> MeetingModel::attendeesFromServer(const im::Meeting &meet
     for (const im::MeetingAttendeeEntry &e : entries) {
         list.append(MeetingAttendee(e.user_id(), e.device_id(), e.status(), e.inviter_id(),
                                     e.role(), true));
-        if (hasOwnId && e.user_id() == m_userId)
+        if (hasOwnId && e.user_id() == d->m_userId)
             *hasOwnId = true;
     }
     return list;
@@ -306,27 +481,27 @@ QList<MeetingAttendee> MeetingModel::attendeesFromServer(const im::Meeting &meet
 
 void MeetingModel::clear()
 {
-    killMeetingTimer();
+    d->killMeetingTimer();
     if (AccountManager::getInstance()->meetingModel() == this)
         AccountManager::getInstance()->setMeetingModel(nullptr);
-    for (MeetingAttendeeList *list :
-         {m_searchModel, m_activeAttendeeList, m_callingAttendeeList, m_pendingAttendeeList})
+    for (MeetingAttendeeList *list : {d->m_searchModel, d->m_activeAttendeeList,
+                                      d->m_callingAttendeeList, d->m_pendingAttendeeList})
         list->clearAttendee(false);
-    m_attendeeList->clearAttendee(true);
-    m_webSocketConnected = false;
+    d->m_attendeeList->clearAttendee(true);
+    d->m_webSocketConnected = false;
     setState(MeetingDefines::NOTCREATE);
 }
 
 MeetingServiceCmd *MeetingModel::serviceCmd() const
 {
-    MeetingManager *manager = m_account->meetingManager();
+    MeetingManager *manager = d->m_account->meetingManager();
     return manager ? manager->meetingServiceCmd() : nullptr;
 }
 
 void MeetingModel::getJoinMediaUrl()
 {
     if (MeetingServiceCmd *cmd = serviceCmd())
-        cmd->joinMeeting(m_info.meetingId, m_info.nonce, false);
+        cmd->joinMeeting(d->m_info.meetingId, d->m_info.nonce, false);
 }
 
 bool MeetingModel::joinMeeting()
@@ -341,21 +516,21 @@ bool MeetingModel::joinMeeting()
         return false;
     }
     accounts->setJoiningMeeting(true);
-    cmd->joinMeeting(m_info.meetingId, m_info.nonce, true);
+    cmd->joinMeeting(d->m_info.meetingId, d->m_info.nonce, true);
     return true;
 }
 
 void MeetingModel::setDevices(QString videoDevice, QString audioInDevice, QString audioOutDevice)
 {
-    startEngine();
-    post([videoDevice](Broadcaster *b) { b->setVideoRecordingDevice(videoDevice); });
-    post([audioOutDevice](Broadcaster *b) { b->setAudioPlayoutDevice(audioOutDevice); });
-    post([audioInDevice](Broadcaster *b) { b->setAudioRecordingDevice(audioInDevice); });
+    d->startEngine();
+    d->post([videoDevice](Broadcaster *b) { b->setVideoRecordingDevice(videoDevice); });
+    d->post([audioOutDevice](Broadcaster *b) { b->setAudioPlayoutDevice(audioOutDevice); });
+    d->post([audioInDevice](Broadcaster *b) { b->setAudioRecordingDevice(audioInDevice); });
 }
 
-void MeetingModel::startEngine()
+void MeetingModelPrivate::startEngine()
 {
-    setUserId();
+    q->setUserId();
     if (m_engineThread.isRunning())
         return;
     m_engineThread.start(QThread::InheritPriority);
@@ -367,61 +542,63 @@ void MeetingModel::startEngine()
     post([](Broadcaster *b) { b->init(); });
 }
 
-void MeetingModel::connectEngine()
+void MeetingModelPrivate::connectEngine()
 {
     Broadcaster *b = m_broadcaster;
-    connect(b, &Broadcaster::sigNotifyJoin, this, &MeetingModel::notifyJoin);
-    connect(b, &Broadcaster::sigNotifyMute, this, &MeetingModel::notifyMute);
-    connect(b, &Broadcaster::sigNotifyLeave, this, &MeetingModel::notifyLeave);
-    connect(b, &Broadcaster::sigNotifyScore, this, &MeetingModel::notifyScore);
-    connect(b, &Broadcaster::sigNotifyInvite, this, &MeetingModel::notifyInvite);
-    connect(b, &Broadcaster::sigNotifyKicked, this, &MeetingModel::notifyKicked);
-    connect(b, &Broadcaster::sigNotifyReject, this, &MeetingModel::notifyReject);
-    connect(b, &Broadcaster::sigNotifyDismiss, this, &MeetingModel::notifyDismiss);
-    connect(b, &Broadcaster::sigNotifyMuteAll, this, &MeetingModel::notifyMuteAll);
-    connect(b, &Broadcaster::sigNotifyTimeout, this, &MeetingModel::notifyTimeout);
-    connect(b, &Broadcaster::sigNotifyTransfer, this, &MeetingModel::notifyTransfer);
-    connect(b, &Broadcaster::sigNotifyReconnect, this, &MeetingModel::notifyReconnect);
-    connect(b, &Broadcaster::sigNotifyStateChange, this, &MeetingModel::notifyStateChange);
-    connect(b, &Broadcaster::sigNotifyDecibel, this, &MeetingModel::notifyDecibel);
-    connect(b, &Broadcaster::sigNotifyNewConsumer, this, &MeetingModel::notifyNewConsumer);
-    connect(b, &Broadcaster::sigNotifyReady, this, &MeetingModel::notifyReady);
-    connect(b, &Broadcaster::sigNotifyError, this, &MeetingModel::notifyError);
-    connect(b, &Broadcaster::sigNotifyRestartIce, this, &MeetingModel::notifyRestartIce);
-    connect(b, &Broadcaster::sigNotifyAllowUnmute, this, &MeetingModel::notifyAllowUnmute);
-    connect(b, &Broadcaster::sigNotifyCreateShare, this, &MeetingModel::notifyCreateShare);
-    connect(b, &Broadcaster::sigNotifyCloseShare, this, &MeetingModel::notifyCloseShare);
-    connect(b, &Broadcaster::sigNotifySetAllowDraw, this, &MeetingModel::notifySetAllowDraw);
-    connect(b, &Broadcaster::sigNotifySharePremission, this, &MeetingModel::notifySharePremission);
-    connect(b, &Broadcaster::sigNotifyRequestEnable, this, &MeetingModel::notifyRequestEnable);
-    connect(b, &Broadcaster::sigNotifyData, this, &MeetingModel::recvData);
-    connect(b, &Broadcaster::sigVideoFrame, this, &MeetingModel::videoFrame);
-    connect(b, &Broadcaster::sigNotifyRaiseHand, this, &MeetingModel::onNotifyRaiseHand);
-    connect(b, &Broadcaster::sigNotifyInviteSpeak, this, &MeetingModel::onNotifyInviteSpeak);
-    connect(b, &Broadcaster::sigNotifyAgreeSpeak, this, &MeetingModel::onNotifyAgreeSpeak);
-    connect(b, &Broadcaster::sigNotifyRejectSpeak, this, &MeetingModel::onNotifyRejectSpeak);
-    connect(b, &Broadcaster::sigNotifyRoleChange, this, &MeetingModel::onNotifyRoleChange);
-    connect(b, &Broadcaster::sigWriteLog, this, &MeetingModel::onWriteLog);
+    QObject::connect(b, &Broadcaster::sigNotifyJoin, q, &MeetingModel::notifyJoin);
+    QObject::connect(b, &Broadcaster::sigNotifyMute, q, &MeetingModel::notifyMute);
+    QObject::connect(b, &Broadcaster::sigNotifyLeave, q, &MeetingModel::notifyLeave);
+    QObject::connect(b, &Broadcaster::sigNotifyScore, q, &MeetingModel::notifyScore);
+    QObject::connect(b, &Broadcaster::sigNotifyInvite, q, &MeetingModel::notifyInvite);
+    QObject::connect(b, &Broadcaster::sigNotifyKicked, q, &MeetingModel::notifyKicked);
+    QObject::connect(b, &Broadcaster::sigNotifyReject, q, &MeetingModel::notifyReject);
+    QObject::connect(b, &Broadcaster::sigNotifyDismiss, q, &MeetingModel::notifyDismiss);
+    QObject::connect(b, &Broadcaster::sigNotifyMuteAll, q, &MeetingModel::notifyMuteAll);
+    QObject::connect(b, &Broadcaster::sigNotifyTimeout, q, &MeetingModel::notifyTimeout);
+    QObject::connect(b, &Broadcaster::sigNotifyTransfer, q, &MeetingModel::notifyTransfer);
+    QObject::connect(b, &Broadcaster::sigNotifyReconnect, q, &MeetingModel::notifyReconnect);
+    QObject::connect(b, &Broadcaster::sigNotifyStateChange, q, &MeetingModel::notifyStateChange);
+    QObject::connect(b, &Broadcaster::sigNotifyDecibel, q, &MeetingModel::notifyDecibel);
+    QObject::connect(b, &Broadcaster::sigNotifyNewConsumer, q, &MeetingModel::notifyNewConsumer);
+    QObject::connect(b, &Broadcaster::sigNotifyReady, q, &MeetingModel::notifyReady);
+    QObject::connect(b, &Broadcaster::sigNotifyError, q, &MeetingModel::notifyError);
+    QObject::connect(b, &Broadcaster::sigNotifyRestartIce, q, &MeetingModel::notifyRestartIce);
+    QObject::connect(b, &Broadcaster::sigNotifyAllowUnmute, q, &MeetingModel::notifyAllowUnmute);
+    QObject::connect(b, &Broadcaster::sigNotifyCreateShare, q, &MeetingModel::notifyCreateShare);
+    QObject::connect(b, &Broadcaster::sigNotifyCloseShare, q, &MeetingModel::notifyCloseShare);
+    QObject::connect(b, &Broadcaster::sigNotifySetAllowDraw, q, &MeetingModel::notifySetAllowDraw);
+    QObject::connect(b, &Broadcaster::sigNotifySharePremission, q,
+                     &MeetingModel::notifySharePremission);
+    QObject::connect(b, &Broadcaster::sigNotifyRequestEnable, q,
+                     &MeetingModel::notifyRequestEnable);
+    QObject::connect(b, &Broadcaster::sigNotifyData, q, &MeetingModel::recvData);
+    QObject::connect(b, &Broadcaster::sigVideoFrame, q, &MeetingModel::videoFrame);
+    QObject::connect(b, &Broadcaster::sigNotifyRaiseHand, q, &MeetingModel::onNotifyRaiseHand);
+    QObject::connect(b, &Broadcaster::sigNotifyInviteSpeak, q, &MeetingModel::onNotifyInviteSpeak);
+    QObject::connect(b, &Broadcaster::sigNotifyAgreeSpeak, q, &MeetingModel::onNotifyAgreeSpeak);
+    QObject::connect(b, &Broadcaster::sigNotifyRejectSpeak, q, &MeetingModel::onNotifyRejectSpeak);
+    QObject::connect(b, &Broadcaster::sigNotifyRoleChange, q, &MeetingModel::onNotifyRoleChange);
+    QObject::connect(b, &Broadcaster::sigWriteLog, q, &MeetingModel::onWriteLog);
     if (MeetingManager *manager = m_account->meetingManager())
-        connect(b, &Broadcaster::sigUseBytes, manager, &MeetingManager::addBytes);
-    connect(b, &Broadcaster::sigRinging, this, &MeetingModel::onNotifyRinging);
-    connect(&m_engineThread, &QThread::finished, b, &QObject::deleteLater);
+        QObject::connect(b, &Broadcaster::sigUseBytes, manager, &MeetingManager::addBytes);
+    QObject::connect(b, &Broadcaster::sigRinging, q, &MeetingModel::onNotifyRinging);
+    QObject::connect(&m_engineThread, &QThread::finished, b, &QObject::deleteLater);
 }
 
 // The engine may end its thread by itself; it is deleted there as the thread finishes.
-void MeetingModel::watchEngineThread()
+void MeetingModelPrivate::watchEngineThread()
 {
     const std::shared_ptr<EngineGate> gate = m_engineGate;
     // Runs on the engine thread before the engine's deletion, so no post can race with it.
-    connect(
+    QObject::connect(
         &m_engineThread, &QThread::finished, m_broadcaster,
         [gate] {
             QMutexLocker lock(&gate->mutex);
             gate->open = false;
         },
         Qt::DirectConnection);
-    connect(
-        &m_engineThread, &QThread::finished, this,
+    QObject::connect(
+        &m_engineThread, &QThread::finished, q,
         [this, gate] {
             if (gate != m_engineGate)
                 return; // stopped by the model, or a newer engine runs
@@ -433,7 +610,7 @@ void MeetingModel::watchEngineThread()
         static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
-void MeetingModel::post(std::function<void(Broadcaster *)> call)
+void MeetingModelPrivate::post(std::function<void(Broadcaster *)> call)
 {
     if (!m_broadcaster || !m_engineGate)
         return;
@@ -445,7 +622,7 @@ void MeetingModel::post(std::function<void(Broadcaster *)> call)
         engine, [engine, call = std::move(call)] { call(engine); }, Qt::AutoConnection);
 }
 
-void MeetingModel::stopEngineThread()
+void MeetingModelPrivate::stopEngineThread()
 {
     if (!m_engineThread.isRunning() && !m_broadcaster)
         return;
@@ -463,28 +640,28 @@ void MeetingModel::stopEngineThread()
 
 void MeetingModel::createCall(bool muteVideo, bool muteVoice, bool isSpeaker)
 {
-    if (m_info.meetingKey.isEmpty() || !m_broadcaster) {
+    if (d->m_info.meetingKey.isEmpty() || !d->m_broadcaster) {
         qCDebug(lcMeeting, "meeting key is empty");
         // The usual integration slip: say once what is missing, not on every retry.
-        if (!m_broadcaster && !std::exchange(m_warnedNoEngine, true))
+        if (!d->m_broadcaster && !std::exchange(d->m_warnedNoEngine, true))
             qCWarning(lcMeeting,
                       "createCall: no media engine yet; the engine is started by setDevices, "
                       "which must be called first");
         return;
     }
-    m_whiteboardShareIds.clear();
-    m_heldWhiteboards.clear();
+    d->m_whiteboardShareIds.clear();
+    d->m_heldWhiteboards.clear();
 
     MeetingAttendee self;
-    if (!m_attendeeList->getAttendee(m_userId, MeetingDefines::VIDEO, self)) {
-        self.inviterId = m_userId;
-        self.userId = m_userId;
-        self.deviceId = m_account->deviceId();
+    if (!d->m_attendeeList->getAttendee(d->m_userId, MeetingDefines::VIDEO, self)) {
+        self.inviterId = d->m_userId;
+        self.userId = d->m_userId;
+        self.deviceId = d->m_account->deviceId();
         self.status = MeetingDefines::ACTIVE;
         self.role = isSpeaker ? MeetingDefines::SPEAKER : MeetingDefines::LISTENER;
-        m_attendeeList->updateAttendeeUser(self);
-        m_attendeeList->appendAttendee(self);
-        refreshDerivedLists();
+        d->m_attendeeList->updateAttendeeUser(self);
+        d->m_attendeeList->appendAttendee(self);
+        d->refreshDerivedLists();
     }
     if (MeetingAttendeeUser *user = self.user) {
         user->setMute(muteVideo, 0, 1);
@@ -498,60 +675,60 @@ void MeetingModel::createCall(bool muteVideo, bool muteVoice, bool isSpeaker)
     qtwebrtc::CallInfo info;
     info.muteVideo = muteVideo;
     info.muteVoice = muteVoice;
-    info.isMeeting = !m_info.isPrivateCall;
+    info.isMeeting = !d->m_info.isPrivateCall;
     info.typeEnabled = !sharesSupported();
     info.isSpeaker = isSpeaker;
     info.limit = 16;
-    info.meetingId = m_info.meetingId;
-    const QByteArray key = m_info.meetingKey;
-    const QString url = m_info.mediaServerUrl;
-    post([key](Broadcaster *b) { b->setEncryptionKey(key, qtwebrtc::kEncryptionKeyValue); });
-    post([url, info](Broadcaster *b) { b->createCall(url, info); });
+    info.meetingId = d->m_info.meetingId;
+    const QByteArray key = d->m_info.meetingKey;
+    const QString url = d->m_info.mediaServerUrl;
+    d->post([key](Broadcaster *b) { b->setEncryptionKey(key, qtwebrtc::kEncryptionKeyValue); });
+    d->post([url, info](Broadcaster *b) { b->createCall(url, info); });
 }
 
 void MeetingModel::leave(bool dismiss)
 {
-    if (m_attendeeList->count() > 0)
-        post([dismiss](Broadcaster *b) { b->leave(dismiss); });
+    if (d->m_attendeeList->count() > 0)
+        d->post([dismiss](Broadcaster *b) { b->leave(dismiss); });
 }
 
 void MeetingModel::closeWebrtc()
 {
     AccountManager::getInstance()->setJoiningMeeting(false);
     AccountManager::getInstance()->setMeetingModel(nullptr);
-    post([](Broadcaster *b) { b->closeWebrtc(); });
+    d->post([](Broadcaster *b) { b->closeWebrtc(); });
 }
 
-void MeetingModel::removeSelf(bool removeEntry)
+void MeetingModelPrivate::removeSelf(bool removeEntry)
 {
-    if (AccountManager::getInstance()->meetingModel() == this)
+    if (AccountManager::getInstance()->meetingModel() == q)
         AccountManager::getInstance()->setMeetingModel(nullptr);
     stopEngineThread();
-    setIsShared(false);
+    q->setIsShared(false);
     if (removeEntry)
-        dropAttendee(m_userId, QString());
+        q->dropAttendee(m_userId, QString());
     killMeetingTimer();
     m_webSocketConnected = false;
-    setState(MeetingDefines::NOTCREATE);
+    q->setState(MeetingDefines::NOTCREATE);
 }
 
 void MeetingModel::search(QString name)
 {
-    m_searchModel->setDifferentAttendees(m_attendeeList->search(name));
-    if (m_pendingAttendeeList->count() == 0)
+    d->m_searchModel->setDifferentAttendees(d->m_attendeeList->search(name));
+    if (d->m_pendingAttendeeList->count() == 0)
         return;
-    const QList<MeetingAttendee> applicants = m_pendingAttendeeList->search(name);
+    const QList<MeetingAttendee> applicants = d->m_pendingAttendeeList->search(name);
     if (!applicants.isEmpty())
-        m_searchModel->appendAttendee(applicants, true);
+        d->m_searchModel->appendAttendee(applicants, true);
 }
 
 QByteArray MeetingModel::verifyKey()
 {
-    if (m_verifyKey.isEmpty() && !m_info.nonce.isEmpty() && !m_info.meetingKey.isEmpty()) {
-        m_verifyKey = QCryptographicHash::hash(m_info.nonce.toUtf8() + m_info.meetingKey,
-                                               QCryptographicHash::Sha256);
+    if (d->m_verifyKey.isEmpty() && !d->m_info.nonce.isEmpty() && !d->m_info.meetingKey.isEmpty()) {
+        d->m_verifyKey = QCryptographicHash::hash(d->m_info.nonce.toUtf8() + d->m_info.meetingKey,
+                                                  QCryptographicHash::Sha256);
     }
-    return m_verifyKey;
+    return d->m_verifyKey;
 }
 
 bool MeetingModel::checkVersion(int major, int minor)
@@ -563,9 +740,9 @@ bool MeetingModel::checkVersion(int major, int minor)
 
 void MeetingModel::setState(int state)
 {
-    if (m_state == state)
+    if (d->m_state == state)
         return;
-    m_state = state;
+    d->m_state = state;
     emit stateChanged(state);
 }
 
@@ -583,49 +760,49 @@ void MeetingModel::videoFrame(qlonglong uid, int consumerType, int orientation,
 
 void MeetingModel::timerEvent(QTimerEvent *event)
 {
-    if (m_meetingTimerId == 0 || event->timerId() != m_meetingTimerId) {
+    if (d->m_meetingTimerId == 0 || event->timerId() != d->m_meetingTimerId) {
         MeetingModelBase::timerEvent(event);
         return;
     }
-    ++m_elapsedSeconds;
+    ++d->m_elapsedSeconds;
     const QString time =
-        QTime(0, 0, 0, 0).addSecs(m_elapsedSeconds).toString(QStringLiteral("hh:mm:ss"));
-    if (time != m_meetingTime) {
-        m_meetingTime = time;
+        QTime(0, 0, 0, 0).addSecs(d->m_elapsedSeconds).toString(QStringLiteral("hh:mm:ss"));
+    if (time != d->m_meetingTime) {
+        d->m_meetingTime = time;
         emit meetingTimeChanged(time);
     }
-    setWhoSpeaks();
+    d->setWhoSpeaks();
 }
 
-void MeetingModel::startMeetingTimer()
+void MeetingModelPrivate::startMeetingTimer()
 {
     // A restart replaces the running timer; the seconds keep counting where they stopped.
     killMeetingTimer();
-    m_meetingTimerId = startTimer(1000, Qt::CoarseTimer);
+    m_meetingTimerId = q->startTimer(1000, Qt::CoarseTimer);
 }
 
-void MeetingModel::killMeetingTimer()
+void MeetingModelPrivate::killMeetingTimer()
 {
     if (m_meetingTimerId == 0)
         return;
-    killTimer(m_meetingTimerId);
+    q->killTimer(m_meetingTimerId);
     m_meetingTimerId = 0;
 }
 
 void MeetingModel::setHostUid(qint64 uid)
 {
-    if (m_hostUid == uid)
+    if (d->m_hostUid == uid)
         return;
-    m_hostUid = uid;
-    setIsHost(uid == m_userId);
+    d->m_hostUid = uid;
+    setIsHost(uid == d->m_userId);
     emit hostUidChanged(uid);
 }
 
 void MeetingModel::setIsHost(bool isHost)
 {
-    if (m_isHost == isHost)
+    if (d->m_isHost == isHost)
         return;
-    m_isHost = isHost;
+    d->m_isHost = isHost;
     emit isHostChanged(isHost);
 }
 
@@ -641,17 +818,17 @@ void MeetingModel::connectLiveObject(MeetingAttendeeUser *user)
 
 MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::AttendeeType type) const
 {
-    return qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByUid(uid, type));
+    return qobject_cast<MeetingAttendeeUser *>(d->m_attendeeList->getAttendeeInfoByUid(uid, type));
 }
 
 void MeetingModel::refreshActiveList()
 {
-    m_activeAttendeeList->setDifferentAttendees(m_attendeeList->activeAttendees());
+    d->m_activeAttendeeList->setDifferentAttendees(d->m_attendeeList->activeAttendees());
 }
 
 void MeetingModel::refreshCallingList()
 {
-    m_callingAttendeeList->setDifferentAttendees(m_attendeeList->callingAttendees());
+    d->m_callingAttendeeList->setDifferentAttendees(d->m_attendeeList->callingAttendees());
 }
 
 void MeetingModel::announceWhiteboardJoins()
@@ -659,24 +836,24 @@ void MeetingModel::announceWhiteboardJoins()
     // Receivers may close a whiteboard meanwhile.
     const QList<QString> shareIds = openWhiteboards();
     for (const QString &shareId : shareIds)
-        emit userJoinData(m_account->currentTimestamp(), shareId);
+        emit userJoinData(d->m_account->currentTimestamp(), shareId);
 }
 
 bool MeetingModel::sharesSupported() const
 {
-    return m_account->accountSettingModel()->supportedMeetingType() == kShareMeetingType;
+    return d->m_account->accountSettingModel()->supportedMeetingType() == kShareMeetingType;
 }
 
 // ---- room information ----
 
-void MeetingModel::parseRoomInfo(const QByteArray &roomInfo)
+void MeetingModelPrivate::parseRoomInfo(const QByteArray &roomInfo)
 {
     // A rejected text has been reported by the parser and changes nothing.
     if (const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo))
         applyRoomInfo(*room);
 }
 
-void MeetingModel::applyRoomInfo(const RoomInfo &room)
+void MeetingModelPrivate::applyRoomInfo(const RoomInfo &room)
 {
     applyRoomSettings(room);
 
@@ -694,7 +871,7 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
     const QSet<qint64> staying(ids.cbegin(), ids.cend());
     // The attendee list deletes the live objects of the users that left; the lists borrowing
     // them let go first.
-    releaseBorrowedUsers(leavingUsers(m_attendeeList, staying), false);
+    q->releaseBorrowedUsers(q->leavingUsers(m_attendeeList, staying), false);
     m_searchModel->updateAttendee(ids, false);
     m_attendeeList->updateAttendee(ids, true);
 
@@ -708,85 +885,85 @@ void MeetingModel::applyRoomInfo(const RoomInfo &room)
         applyShareFromRoom(entry);
     }
     m_attendeeList->endBatch();
-    announceWhiteboardJoins();
+    q->announceWhiteboardJoins();
 }
 
-void MeetingModel::applyRoomSettings(const RoomInfo &room)
+void MeetingModelPrivate::applyRoomSettings(const RoomInfo &room)
 {
     if (const std::optional<RoomMuteAll> &muteAll = room.muteAll) {
-        setCanUnmuteAudio(muteAll->themselvesOperationAudio);
-        setCanUnmuteVideo(muteAll->themselvesOperationVideo);
+        q->setCanUnmuteAudio(muteAll->themselvesOperationAudio);
+        q->setCanUnmuteVideo(muteAll->themselvesOperationVideo);
         m_muteAllAudio = muteAll->audio;
         m_muteAllVideo = muteAll->video;
     }
     if (const std::optional<RoomPermissions> &permissions = room.permissions) {
-        setCanMultiShare(permissions->whoCanShare != QLatin1String("host"));
+        q->setCanMultiShare(permissions->whoCanShare != QLatin1String("host"));
         if (permissions->disableSpeaker)
-            setcanSpeakingPrivileges(!*permissions->disableSpeaker);
+            q->setcanSpeakingPrivileges(!*permissions->disableSpeaker);
     }
 }
 
-MeetingAttendee MeetingModel::recordFromRoom(const RoomAttendee &entry, int deviceId) const
+MeetingAttendee MeetingModelPrivate::recordFromRoom(const RoomAttendee &entry, int deviceId) const
 {
     MeetingAttendee record;
     record.inviterId = entry.inviter;
     record.userId = entry.id;
     record.deviceId = deviceId;
-    record.status = converStatus(entry.status);
+    record.status = q->converStatus(entry.status);
     const int participation =
-        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role);
+        q->getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role);
     record.role = participation != MeetingDefines::SPEAKER ? MeetingDefines::LISTENER
                                                            : MeetingDefines::SPEAKER;
     return record;
 }
 
-void MeetingModel::applyOtherEntry(const RoomAttendee &entry)
+void MeetingModelPrivate::applyOtherEntry(const RoomAttendee &entry)
 {
-    listAndUpdate(
-        recordFromRoom(entry, 0), entry.muteAudio, entry.muteVideo, converStatus(entry.status),
-        getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role), entry.score);
+    q->listAndUpdate(
+        recordFromRoom(entry, 0), entry.muteAudio, entry.muteVideo, q->converStatus(entry.status),
+        q->getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role), entry.score);
 }
 
 // Lists the attendee of `record` unless listed already, then applies the states.
 void MeetingModel::listAndUpdate(MeetingAttendee record, int muteAudio, int muteVideo, int status,
                                  int participation, int score)
 {
-    if (!m_attendeeList->existAttendee(record.userId)) {
-        m_attendeeList->updateAttendeeUser(record);
-        m_attendeeList->appendAttendee(record);
+    if (!d->m_attendeeList->existAttendee(record.userId)) {
+        d->m_attendeeList->updateAttendeeUser(record);
+        d->m_attendeeList->appendAttendee(record);
     }
-    m_attendeeList->updateAttendee(record.userId, muteAudio, muteVideo, status, participation,
-                                   score);
+    d->m_attendeeList->updateAttendee(record.userId, muteAudio, muteVideo, status, participation,
+                                      score);
 }
 
-void MeetingModel::applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus)
+void MeetingModelPrivate::applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus)
 {
-    setIsHost(entry.host);
-    listAndUpdate(recordFromRoom(entry, m_account->deviceId()), entry.muteAudio, entry.muteVideo,
-                  converStatus(entry.status),
-                  getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role),
-                  entry.score);
-    setState(MeetingDefines::CONNECTED);
+    q->setIsHost(entry.host);
+    q->listAndUpdate(recordFromRoom(entry, m_account->deviceId()), entry.muteAudio, entry.muteVideo,
+                     q->converStatus(entry.status),
+                     q->getParticipationStatus(entry.raiseHand, entry.invitingSpeak, entry.role),
+                     entry.score);
+    q->setState(MeetingDefines::CONNECTED);
     m_webSocketConnected = true;
     // The host of a private call counts the time only once the other party has answered.
     if (!(m_info.isPrivateCall && m_isHost && otherPartyStatus != MeetingDefines::ACTIVE))
         startMeetingTimer();
     for (auto it = m_heldWhiteboards.cbegin(); it != m_heldWhiteboards.cend(); ++it)
-        emit createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, it.key(), it.value());
+        emit q->createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, it.key(), it.value());
     m_heldWhiteboards.clear();
     if (m_info.isPrivateCall && entry.inviter == m_userId)
-        emit privateCallStatus(otherPartyStatus);
+        emit q->privateCallStatus(otherPartyStatus);
 }
 
-void MeetingModel::applyShareFromRoom(const RoomAttendee &entry)
+void MeetingModelPrivate::applyShareFromRoom(const RoomAttendee &entry)
 {
     const qint64 uid = entry.id;
     if (!entry.share) {
-        if (MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN))
-            notifyCloseShare(uid, screen->shareId());
+        if (MeetingAttendeeUser *screen = q->shareOfKind(uid, SHARESCREEN))
+            q->notifyCloseShare(uid, screen->shareId());
         return;
     }
-    if (!sharesSupported())
+    if (!q->sharesSupported())
         return;
 
     const RoomShare &share = *entry.share;
@@ -800,29 +977,29 @@ void MeetingModel::applyShareFromRoom(const RoomAttendee &entry)
     const int mute = share.whiteboard ? entry.muteWhiteBoard : entry.muteScreen;
     if (!m_attendeeList->updateShareAttendee(uid, type, otherMark, mute)) {
         m_attendeeList->createShareAttendee(uid, share.id, type, otherMark, mute);
-        if (MeetingAttendeeUser *user = liveObject(uid, type)) {
-            connectLiveObject(user);
+        if (MeetingAttendeeUser *user = q->liveObject(uid, type)) {
+            q->connectLiveObject(user);
             if (uid == m_userId)
-                setIsShared(true);
+                q->setIsShared(true);
         }
     }
-    if (!share.whiteboard || !recordWhiteboard(uid, share.id))
+    if (!share.whiteboard || !q->recordWhiteboard(uid, share.id))
         return;
     if (m_state == MeetingDefines::CONNECTED)
-        emit createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, uid, share.id);
+        emit q->createShareSuccess(MeetingDefines::WHITEBOARD_SHARE, uid, share.id);
     else
         m_heldWhiteboards.insert(uid, share.id);
 }
 
-void MeetingModel::getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio,
-                                   int &muteVideo, int &status, int &participationStatus)
+void MeetingModelPrivate::getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio,
+                                          int &muteVideo, int &status, int &participationStatus)
 {
     if (const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo))
         getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participationStatus);
 }
 
-void MeetingModel::getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
-                                   int &status, int &participationStatus)
+void MeetingModelPrivate::getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio,
+                                          int &muteVideo, int &status, int &participationStatus)
 {
     const RoomAttendee *entry = room.attendee(uid);
     if (!entry)
@@ -830,9 +1007,9 @@ void MeetingModel::getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAu
     // An entry without mute states reads as in a whole room: audio open, video off.
     muteAudio = entry->muteAudio;
     muteVideo = entry->muteVideo;
-    status = converStatus(entry->status);
+    status = q->converStatus(entry->status);
     participationStatus =
-        getParticipationStatus(entry->raiseHand, entry->invitingSpeak, entry->role);
+        q->getParticipationStatus(entry->raiseHand, entry->invitingSpeak, entry->role);
 }
 
 int MeetingModel::converStatus(const QString &status) const
@@ -873,29 +1050,29 @@ int MeetingModel::converMuteStatus(bool mute, bool themselvesOperation) const
 void MeetingModel::constructsData(qint64 targetId)
 {
     MeetingAttendee caller;
-    caller.userId = m_account->accountId();
-    caller.deviceId = m_account->deviceId();
+    caller.userId = d->m_account->accountId();
+    caller.deviceId = d->m_account->deviceId();
     caller.status = MeetingDefines::ACTIVE;
     caller.role = MeetingDefines::SPEAKER;
     MeetingAttendee callee;
-    callee.inviterId = m_account->accountId();
+    callee.inviterId = d->m_account->accountId();
     callee.userId = targetId;
     callee.status = MeetingDefines::INVITING;
     callee.role = MeetingDefines::SPEAKER;
 
-    m_attendeeList->updateAttendeeUser(caller);
-    m_attendeeList->updateAttendeeUser(callee);
-    m_attendeeList->appendAttendee(callee);
-    m_attendeeList->appendAttendee(caller);
-    m_activeAttendeeList->appendAttendee(caller);
-    m_callingAttendeeList->appendAttendee(callee);
+    d->m_attendeeList->updateAttendeeUser(caller);
+    d->m_attendeeList->updateAttendeeUser(callee);
+    d->m_attendeeList->appendAttendee(callee);
+    d->m_attendeeList->appendAttendee(caller);
+    d->m_activeAttendeeList->appendAttendee(caller);
+    d->m_callingAttendeeList->appendAttendee(callee);
     if (caller.user)
         caller.user->setNetworkScore(0);
 
-    setHostUid(m_userId);
-    m_info.isPrivateCall = true;
+    setHostUid(d->m_userId);
+    d->m_info.isPrivateCall = true;
     emit isPrivateCallChanged(true);
-    m_localConstructs = true;
+    d->m_localConstructs = true;
 }
 
 // ---- engine events ----
@@ -910,10 +1087,10 @@ MeetingAttendeeUser *MeetingModel::shareOfKind(qint64 uid, AttendeeType type) co
 // The borrowing lists let go of the rows before the owning list deletes their live objects.
 void MeetingModel::dropAttendee(qint64 uid, const QString &shareId)
 {
-    releaseFromSearch(m_attendeeList, uid, shareId);
-    m_activeAttendeeList->removeAttendee(uid, false, shareId);
-    m_callingAttendeeList->removeAttendee(uid, false, shareId);
-    m_attendeeList->removeAttendee(uid, true, shareId);
+    releaseFromSearch(d->m_attendeeList, uid, shareId);
+    d->m_activeAttendeeList->removeAttendee(uid, false, shareId);
+    d->m_callingAttendeeList->removeAttendee(uid, false, shareId);
+    d->m_attendeeList->removeAttendee(uid, true, shareId);
 }
 
 void MeetingModel::notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo)
@@ -923,62 +1100,62 @@ void MeetingModel::notifyJoin(qlonglong uid, qlonglong host, QByteArray roomInfo
     if (!room)
         return;
     setHostUid(host);
-    if (m_attendeeList->count() == 0)
+    if (d->m_attendeeList->count() == 0)
         return;
-    if (uid == m_userId) {
-        applyRoomInfo(*room);
-        m_attendeeList->sortAttendee();
-        refreshDerivedLists();
+    if (uid == d->m_userId) {
+        d->applyRoomInfo(*room);
+        d->m_attendeeList->sortAttendee();
+        d->refreshDerivedLists();
         emit notifySwitchWindow();
         return;
     }
     if (isPrivateCall())
-        startMeetingTimer();
+        d->startMeetingTimer();
     int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
-    getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
-    const MeetingAttendee joined(uid, m_account->deviceId(), ACTIVE, 0,
+    d->getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
+    const MeetingAttendee joined(uid, d->m_account->deviceId(), ACTIVE, 0,
                                  participation > 0 ? LISTENER : SPEAKER, false);
     listAndUpdate(joined, muteAudio, muteVideo, status, participation, -1);
-    refreshDerivedLists();
+    d->refreshDerivedLists();
 }
 
 void MeetingModel::notifyReady(qlonglong uid, QByteArray roomInfo)
 {
-    if (!m_broadcaster)
+    if (!d->m_broadcaster)
         return;
     const std::optional<RoomInfo> room = RoomInfo::parse(roomInfo);
     if (!room)
         return;
     int muteAudio = 0, muteVideo = 0, status = 0, participation = 0;
-    getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
-    if (!m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1))
+    d->getAttendeeInfo(uid, *room, muteAudio, muteVideo, status, participation);
+    if (!d->m_attendeeList->updateAttendee(uid, muteAudio, muteVideo, status, participation, -1))
         return;
-    refreshDerivedLists();
-    if (uid != m_userId) {
+    d->refreshDerivedLists();
+    if (uid != d->m_userId) {
         if (isPrivateCall())
             emit privateCallStatus(ACTIVE);
         connectLiveObject(liveObject(uid, VIDEO));
         return;
     }
     if (MeetingAttendeeUser *self = liveObject(uid, VIDEO)) {
-        if (m_muteAllAudio) {
+        if (d->m_muteAllAudio) {
             self->setMute(3, 0, 0);
             self->setMute(1, 1, 0);
-            post([uid](qtwebrtc::Broadcaster *b) {
+            d->post([uid](qtwebrtc::Broadcaster *b) {
                 b->setMute(true, uid, qtwebrtc::MUTE_AUDIO, true);
             });
         }
-        if (m_muteAllVideo) {
+        if (d->m_muteAllVideo) {
             self->setMute(3, 0, 1);
             self->setMute(1, 1, 1);
-            post([uid](qtwebrtc::Broadcaster *b) {
+            d->post([uid](qtwebrtc::Broadcaster *b) {
                 b->setMute(true, uid, qtwebrtc::MUTE_VIDEO, true);
             });
         }
     }
-    for (int i = 0; i < m_attendeeList->count(); ++i)
+    for (int i = 0; i < d->m_attendeeList->count(); ++i)
         connectLiveObject(
-            qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i)));
+            qobject_cast<MeetingAttendeeUser *>(d->m_attendeeList->getAttendeeInfoByIndex(i)));
 }
 
 void MeetingModel::notifyReconnect(qlonglong uid, qlonglong host, QByteArray roomInfo)
@@ -987,27 +1164,27 @@ void MeetingModel::notifyReconnect(qlonglong uid, qlonglong host, QByteArray roo
     if (!room)
         return;
     setHostUid(host);
-    if (uid == m_userId) {
-        applyRoomInfo(*room);
-        m_attendeeList->setVideoSink(true, -1);
-        m_attendeeList->sortAttendee();
+    if (uid == d->m_userId) {
+        d->applyRoomInfo(*room);
+        d->m_attendeeList->setVideoSink(true, -1);
+        d->m_attendeeList->sortAttendee();
     } else {
-        m_attendeeList->setVideoSink(false, uid);
+        d->m_attendeeList->setVideoSink(false, uid);
         const RoomAttendee *entry = room->attendee(uid);
         MeetingAttendeeUser *board = shareOfKind(uid, WHITEBOARD);
         if (entry && !entry->share && board)
             dropAttendee(uid, board->shareId());
     }
-    m_attendeeList->updateAttendeesStatus(uid, ACTIVE);
-    refreshDerivedLists();
-    if (uid == m_userId)
+    d->m_attendeeList->updateAttendeesStatus(uid, ACTIVE);
+    d->refreshDerivedLists();
+    if (uid == d->m_userId)
         emit notifySwitchWindow();
 }
 
 void MeetingModel::notifyLeave(qlonglong uid)
 {
-    if (uid == m_userId)
-        removeSelf(true);
+    if (uid == d->m_userId)
+        d->removeSelf(true);
     else
         dropAttendee(uid, QString());
 }
@@ -1018,21 +1195,21 @@ void MeetingModel::notifyInvite(qlonglong uid, qlonglong inviter)
         user->setState(INVITING);
     } else {
         MeetingAttendee invited(uid, 0, INVITING, inviter, LISTENER, false);
-        m_attendeeList->updateAttendeeUser(invited);
-        m_attendeeList->appendAttendee(invited);
+        d->m_attendeeList->updateAttendeeUser(invited);
+        d->m_attendeeList->appendAttendee(invited);
     }
     refreshCallingList();
 }
 
 void MeetingModel::notifyKicked(qlonglong operatorId, qlonglong uid)
 {
-    if (uid != m_userId) {
+    if (uid != d->m_userId) {
         notifyLeave(uid);
         return;
     }
     AccountManager *manager = AccountManager::getInstance();
     if (operatorId != uid) {
-        removeSelf(true);
+        d->removeSelf(true);
         if (operatorId != 0)
             manager->error(0, qtTrId("meeting_call_removed"), 0);
         return;
@@ -1040,10 +1217,10 @@ void MeetingModel::notifyKicked(qlonglong operatorId, qlonglong uid)
     // The same account took the call on another device.
     if (MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN))
         notifyCloseShare(operatorId, screen->shareId());
-    const int index = m_attendeeList->getAttendeeIndex(uid, VIDEO);
+    const int index = d->m_attendeeList->getAttendeeIndex(uid, VIDEO);
     if (index != -1) {
-        emit m_attendeeList->kickedOut(uid, index, VIDEO);
-        removeSelf(false);
+        emit d->m_attendeeList->kickedOut(uid, index, VIDEO);
+        d->removeSelf(false);
     }
     manager->error(0, qtTrId("meeting_call_exist"), 0);
 }
@@ -1060,8 +1237,8 @@ void MeetingModel::notifyTimeout(qlonglong uid)
 
 void MeetingModel::endInvitation(qint64 uid, int status)
 {
-    m_attendeeList->updateAttendeesStatus(uid, status);
-    m_activeAttendeeList->removeAttendee(uid, false, QString());
+    d->m_attendeeList->updateAttendeesStatus(uid, status);
+    d->m_activeAttendeeList->removeAttendee(uid, false, QString());
     refreshCallingList();
 }
 
@@ -1069,7 +1246,7 @@ void MeetingModel::notifyDismiss(qlonglong)
 {
     // The list may delete this model inside the call: nothing of it is touched afterwards.
     QPointer<QObject> list = parent();
-    const qint64 messageId = m_info.messageId;
+    const qint64 messageId = d->m_info.messageId;
     if (!list || !QMetaObject::invokeMethod(list, "messageBeRevoked", Qt::AutoConnection,
                                             Q_ARG(qint64, messageId)))
         qCWarning(lcMeeting) << "meeting dismissed, but no meeting list took it back";
@@ -1086,13 +1263,13 @@ void MeetingModel::notifyStateChange(int state)
     switch (state) {
     case qtwebrtc::CALL_CONNECTED:
         announceWhiteboardJoins();
-        m_attendeeList->updateAttendeesStatus(m_userId, ACTIVE);
+        d->m_attendeeList->updateAttendeesStatus(d->m_userId, ACTIVE);
         break;
     case qtwebrtc::CALL_ENDED:
-        stopEngineThread();
+        d->stopEngineThread();
         break;
     default:
-        m_attendeeList->updateAttendeesStatus(m_userId, DISCONNECT);
+        d->m_attendeeList->updateAttendeesStatus(d->m_userId, DISCONNECT);
         break;
     }
 }
@@ -1155,7 +1332,7 @@ void MeetingModel::notifyError(int error, QString errStr)
 
 void MeetingModel::notifyRestartIce()
 {
-    m_attendeeList->updateAttendeesStatus(m_userId, ACTIVE);
+    d->m_attendeeList->updateAttendeesStatus(d->m_userId, ACTIVE);
 }
 
 void MeetingModel::notifyScore(qlonglong uid, int score)
@@ -1178,24 +1355,24 @@ void MeetingModel::notifyNewConsumer(qlonglong uid, int type)
 
 void MeetingModel::kicked(qlonglong uid)
 {
-    const bool byInviter = m_attendeeList->isAttendeeInviter(uid, m_userId);
-    post([uid, byInviter](qtwebrtc::Broadcaster *b) { b->kicked(uid, byInviter); });
+    const bool byInviter = d->m_attendeeList->isAttendeeInviter(uid, d->m_userId);
+    d->post([uid, byInviter](qtwebrtc::Broadcaster *b) { b->kicked(uid, byInviter); });
 }
 
 void MeetingModel::transfer(qlonglong uid)
 {
     // Only the host may share while sharing is host-only, and we are about to stop being it.
-    if (m_isShared && !m_canMultiShare) {
-        if (MeetingAttendeeUser *screen = shareOfKind(m_userId, SHARESCREEN))
+    if (d->m_isShared && !d->m_canMultiShare) {
+        if (MeetingAttendeeUser *screen = shareOfKind(d->m_userId, SHARESCREEN))
             closeShare(screen->shareId());
     }
-    post([uid](qtwebrtc::Broadcaster *b) { b->transfer(uid); });
+    d->post([uid](qtwebrtc::Broadcaster *b) { b->transfer(uid); });
 }
 
 void MeetingModel::inviteUser(QVariantList userIds)
 {
     if (MeetingServiceCmd *cmd = serviceCmd())
-        cmd->inviteUser(m_info.meetingId, m_info.dialogId, userIds);
+        cmd->inviteUser(d->m_info.meetingId, d->m_info.dialogId, userIds);
     else
         qCWarning(lcMeeting) << "invite dropped: the account has no meeting manager";
 }
@@ -1203,7 +1380,7 @@ void MeetingModel::inviteUser(QVariantList userIds)
 void MeetingModel::rejectMeeting(int reason)
 {
     if (MeetingServiceCmd *cmd = serviceCmd())
-        cmd->rejectMeeting(m_info.meetingId, reason);
+        cmd->rejectMeeting(d->m_info.meetingId, reason);
     else
         qCWarning(lcMeeting) << "reject dropped: the account has no meeting manager";
 }
@@ -1211,8 +1388,8 @@ void MeetingModel::rejectMeeting(int reason)
 void MeetingModel::cancelCall()
 {
     QTimer::singleShot(200, this, [this] {
-        if (MeetingManager *manager = m_account->meetingManager())
-            manager->cancelCall(m_info.clientId, m_info.dialogId);
+        if (MeetingManager *manager = d->m_account->meetingManager())
+            manager->cancelCall(d->m_info.clientId, d->m_info.dialogId);
         else
             qCWarning(lcMeeting) << "cancel dropped: the account has no meeting manager";
     });
@@ -1255,7 +1432,7 @@ QString contactName(const MeetingAttendeeUser *user)
 
 int MeetingModel::setDevice(QString deviceUid, int type)
 {
-    if (!m_engineThread.isRunning() || !m_broadcaster)
+    if (!d->m_engineThread.isRunning() || !d->m_broadcaster)
         return -1;
     const char *method = nullptr;
     switch (type) {
@@ -1271,7 +1448,7 @@ int MeetingModel::setDevice(QString deviceUid, int type)
     default:
         return -1;
     }
-    post([method, deviceUid](Broadcaster *b) {
+    d->post([method, deviceUid](Broadcaster *b) {
         QMetaObject::invokeMethod(b, method, Qt::DirectConnection, Q_ARG(QString, deviceUid));
     });
     return -1;
@@ -1280,60 +1457,60 @@ int MeetingModel::setDevice(QString deviceUid, int type)
 void MeetingModel::setMuteAll(bool mute, bool themselvesOperation, int type)
 {
     const auto muteType = toEngine<qtwebrtc::MuteType>(type);
-    post([=](qtwebrtc::Broadcaster *b) { b->setMuteAll(mute, themselvesOperation, muteType); });
+    d->post([=](qtwebrtc::Broadcaster *b) { b->setMuteAll(mute, themselvesOperation, muteType); });
 }
 
 void MeetingModel::setAllowUnmute(bool allowUnmute, int type)
 {
     const auto muteType = toEngine<qtwebrtc::MuteType>(type);
-    post([=](qtwebrtc::Broadcaster *b) { b->setAllowUnmute(allowUnmute, muteType); });
+    d->post([=](qtwebrtc::Broadcaster *b) { b->setAllowUnmute(allowUnmute, muteType); });
 }
 
 void MeetingModel::setCanUnmuteAudio(bool canUnmuteAudio)
 {
-    if (m_canUnmuteAudio == canUnmuteAudio)
+    if (d->m_canUnmuteAudio == canUnmuteAudio)
         return;
-    m_canUnmuteAudio = canUnmuteAudio;
+    d->m_canUnmuteAudio = canUnmuteAudio;
     emit canUnmuteAudioChanged(canUnmuteAudio);
 }
 
 void MeetingModel::setCanUnmuteVideo(bool canUnmuteVideo)
 {
-    if (m_canUnmuteVideo == canUnmuteVideo)
+    if (d->m_canUnmuteVideo == canUnmuteVideo)
         return;
-    m_canUnmuteVideo = canUnmuteVideo;
+    d->m_canUnmuteVideo = canUnmuteVideo;
     emit canUnmuteVideoChanged(canUnmuteVideo);
 }
 
 void MeetingModel::setRequestOpenDev(int type)
 {
-    if (!m_broadcaster)
+    if (!d->m_broadcaster)
         return;
     const auto muteType = toEngine<qtwebrtc::MuteType>(type);
     const bool audio = type == qtwebrtc::MUTE_AUDIO;
-    if (audio ? m_muteAllAudio : m_muteAllVideo)
-        setMuteAll(false, audio ? m_canUnmuteAudio : m_canUnmuteVideo, type);
-    post([muteType](qtwebrtc::Broadcaster *b) { b->setRequestOpenDev(muteType); });
+    if (audio ? d->m_muteAllAudio : d->m_muteAllVideo)
+        setMuteAll(false, audio ? d->m_canUnmuteAudio : d->m_canUnmuteVideo, type);
+    d->post([muteType](qtwebrtc::Broadcaster *b) { b->setRequestOpenDev(muteType); });
 }
 
 void MeetingModel::setConsumerlayers(int spatialLayer, int temporalLayer, qlonglong uid)
 {
     const auto spatial = toEngine<qtwebrtc::LayersLevel>(spatialLayer);
     const auto temporal = toEngine<qtwebrtc::LayersLevel>(temporalLayer);
-    post([=](qtwebrtc::Broadcaster *b) { b->setConsumerlayers(spatial, temporal, uid); });
+    d->post([=](qtwebrtc::Broadcaster *b) { b->setConsumerlayers(spatial, temporal, uid); });
 }
 
 int MeetingModel::getMaxDecibel()
 {
     // A blocking call into a thread that is not running would never return.
-    if (!m_broadcaster || !m_engineThread.isRunning())
+    if (!d->m_broadcaster || !d->m_engineThread.isRunning())
         return -1;
     int decibel = -1;
     QSemaphore answered;
     {
         // Released once the call has run, or when it is dropped because the engine ended first.
         auto releaser = std::make_shared<QSemaphoreReleaser>(answered);
-        post([&decibel, releaser](Broadcaster *b) { decibel = b->getMaxDecibel(); });
+        d->post([&decibel, releaser](Broadcaster *b) { decibel = b->getMaxDecibel(); });
     }
     answered.acquire();
     return decibel;
@@ -1341,22 +1518,22 @@ int MeetingModel::getMaxDecibel()
 
 void MeetingModel::setMirror(bool mirror)
 {
-    if (m_mirror == mirror || !m_broadcaster)
+    if (d->m_mirror == mirror || !d->m_broadcaster)
         return;
-    m_mirror = mirror;
+    d->m_mirror = mirror;
     emit mirrorChanged(mirror);
-    post([mirror](qtwebrtc::Broadcaster *b) { b->setMirror(mirror); });
+    d->post([mirror](qtwebrtc::Broadcaster *b) { b->setMirror(mirror); });
 }
 
 void MeetingModel::setSoundEffectType(int type)
 {
     const auto effect = toEngine<qtwebrtc::SoundEffectType>(type);
-    post([effect](qtwebrtc::Broadcaster *b) { b->setSoundEffectType(effect); });
+    d->post([effect](qtwebrtc::Broadcaster *b) { b->setSoundEffectType(effect); });
 }
 
 void MeetingModel::setProxy(QString networkProxy)
 {
-    post([networkProxy](qtwebrtc::Broadcaster *b) { b->setProxy(networkProxy); });
+    d->post([networkProxy](qtwebrtc::Broadcaster *b) { b->setProxy(networkProxy); });
 }
 
 void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, int type)
@@ -1365,7 +1542,7 @@ void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, i
     MeetingAttendeeUser *user = liveObject(uid, entry);
     if (!user || type < qtwebrtc::MUTE_AUDIO || type > qtwebrtc::MUTE_SHARE_AUDIO)
         return;
-    const bool self = uid == m_userId;
+    const bool self = uid == d->m_userId;
     const bool byUser = operatorId == uid;
 
     if (type == qtwebrtc::MUTE_AUDIO || type == qtwebrtc::MUTE_SHARE_AUDIO) {
@@ -1401,9 +1578,9 @@ void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, i
     } else if (status != 0 && (user->muteVideoLocal() || old != 0)) {
         return; // the picture was off already: nothing moves
     }
-    const int index = m_attendeeList->getAttendeeIndex(uid, entry);
+    const int index = d->m_attendeeList->getAttendeeIndex(uid, entry);
     if (index != -1) {
-        m_attendeeList->sortAttendeeByVideo(uid, status, entry, index);
+        d->m_attendeeList->sortAttendeeByVideo(uid, status, entry, index);
         refreshActiveList();
     }
     if (type == qtwebrtc::MUTE_VIDEO && status == 0 && !pictureShown)
@@ -1413,12 +1590,13 @@ void MeetingModel::notifyMute(qlonglong operatorId, qlonglong uid, int status, i
 void MeetingModel::notifyMuteAll(bool status, int type)
 {
     const bool audio = type == qtwebrtc::MUTE_AUDIO;
-    (audio ? m_muteAllAudio : m_muteAllVideo) = status;
-    for (int i = 0; i < m_attendeeList->count(); ++i) {
-        auto *user = qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i));
-        if (!user || user->getUserId() == m_hostUid)
+    (audio ? d->m_muteAllAudio : d->m_muteAllVideo) = status;
+    for (int i = 0; i < d->m_attendeeList->count(); ++i) {
+        auto *user =
+            qobject_cast<MeetingAttendeeUser *>(d->m_attendeeList->getAttendeeInfoByIndex(i));
+        if (!user || user->getUserId() == d->m_hostUid)
             continue;
-        if (user->getUserId() == m_userId && user->type() == VIDEO) {
+        if (user->getUserId() == d->m_userId && user->type() == VIDEO) {
             if (status)
                 user->setMute(3, 1, type);
             else if (audio ? user->muteVoiceLocal() : user->muteVideoLocal())
@@ -1441,7 +1619,7 @@ void MeetingModel::notifyAllowUnmute(bool allowUnmute, int type)
 
 void MeetingModel::notifyRequestEnable(int type)
 {
-    const MeetingAttendeeUser *self = liveObject(m_userId, VIDEO);
+    const MeetingAttendeeUser *self = liveObject(d->m_userId, VIDEO);
     if (!self)
         return;
     int muted = 0;
@@ -1456,15 +1634,15 @@ void MeetingModel::notifyRequestEnable(int type)
 void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
 {
     MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
-    if (!user || !m_broadcaster)
+    if (!user || !d->m_broadcaster)
         return;
     const auto engineType = toEngine<qtwebrtc::MuteType>(muteType);
     const qint64 uid = user->getUserId();
     const bool local = operatorType == 1;
-    post([=](qtwebrtc::Broadcaster *b) { b->setMute(mute != 0, uid, engineType, local); });
+    d->post([=](qtwebrtc::Broadcaster *b) { b->setMute(mute != 0, uid, engineType, local); });
 
     // Muting the microphone silences one's own screen share as well.
-    if (uid == m_userId && muteType == qtwebrtc::MUTE_AUDIO && mute != 0) {
+    if (uid == d->m_userId && muteType == qtwebrtc::MUTE_AUDIO && mute != 0) {
         MeetingAttendeeUser *screen = shareOfKind(uid, SHARESCREEN);
         if (screen && screen->muteVoice() == 0)
             screen->setMuteVoice(1);
@@ -1472,9 +1650,9 @@ void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
     if (local && muteType != qtwebrtc::MUTE_AUDIO && muteType != qtwebrtc::MUTE_SHARE_AUDIO &&
         user->muteVideo() == 0) {
         const auto entry = static_cast<AttendeeType>(user->type());
-        const int index = m_attendeeList->getAttendeeIndex(uid, entry);
+        const int index = d->m_attendeeList->getAttendeeIndex(uid, entry);
         if (index != -1) {
-            m_attendeeList->sortAttendeeByVideo(uid, mute, entry, index);
+            d->m_attendeeList->sortAttendeeByVideo(uid, mute, entry, index);
             // Views of the active attendees show the same order.
             refreshActiveList();
         }
@@ -1484,10 +1662,10 @@ void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
 void MeetingModel::setPlayoutVolume(double volume)
 {
     MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
-    if (!user || !m_broadcaster)
+    if (!user || !d->m_broadcaster)
         return;
     const qint64 uid = user->getUserId();
-    post([uid, volume](qtwebrtc::Broadcaster *b) { b->setVolume(uid, volume); });
+    d->post([uid, volume](qtwebrtc::Broadcaster *b) { b->setVolume(uid, volume); });
     const bool wasSilent = user->volume() == 0.0 && volume != 0.0;
     // Store first: unmuting a silent attendee would otherwise ask for the default volume and
     // the engine would end on that instead of this one.
@@ -1499,15 +1677,15 @@ void MeetingModel::setPlayoutVolume(double volume)
 void MeetingModel::notifyDecibel(qlonglong uid, int consumerType, double averageDecibel,
                                  double peakDecibel, QVariantList decibels)
 {
-    if (!m_broadcaster)
+    if (!d->m_broadcaster)
         return;
     const bool camera = consumerType == qtwebrtc::CONSUMER_VIDEO;
     MeetingAttendeeUser *user = liveObject(uid, camera ? VIDEO : WHITEBOARD);
     if (!user)
         return;
-    if (uid == m_userId && user->muteVoice() != 0) {
+    if (uid == d->m_userId && user->muteVoice() != 0) {
         // The engine hears a microphone we hold muted: say so again and show nothing.
-        post(
+        d->post(
             [uid](qtwebrtc::Broadcaster *b) { b->setMute(true, uid, qtwebrtc::MUTE_AUDIO, true); });
         return;
     }
@@ -1522,20 +1700,20 @@ void MeetingModel::notifyDecibel(qlonglong uid, int consumerType, double average
     if (name.isEmpty())
         return;
     if (!speaking)
-        m_speakingList.remove(name);
-    else if (!m_speakingList.contains(name))
-        m_speakingList.insert(name, ++m_speakingSeq);
+        d->m_speakingList.remove(name);
+    else if (!d->m_speakingList.contains(name))
+        d->m_speakingList.insert(name, ++d->m_speakingSeq);
 }
 
 void MeetingModel::setWhoRSpeaking(const QList<QString> &list)
 {
-    if (list == m_whoRSpeaking)
+    if (list == d->m_whoRSpeaking)
         return;
-    m_whoRSpeaking = list;
-    emit whoRSpeakingChanged(m_whoRSpeaking);
+    d->m_whoRSpeaking = list;
+    emit whoRSpeakingChanged(d->m_whoRSpeaking);
 }
 
-void MeetingModel::setWhoSpeaks()
+void MeetingModelPrivate::setWhoSpeaks()
 {
     for (int i = 0; i < m_attendeeList->count(); ++i) {
         auto *user = qobject_cast<MeetingAttendeeUser *>(m_attendeeList->getAttendeeInfoByIndex(i));
@@ -1552,55 +1730,55 @@ void MeetingModel::setWhoSpeaks()
     for (const auto &entry : heard)
         names.append(entry.second);
     m_speakingList.clear();
-    setWhoRSpeaking(names);
+    q->setWhoRSpeaking(names);
 }
 
 bool MeetingModel::activeListShowsPicture() const
 {
-    return m_activeAttendeeList->getFirstAttendeeIndex(VIDEO) != -1 ||
-           m_activeAttendeeList->getFirstAttendeeIndex(SHARESCREEN) != -1;
+    return d->m_activeAttendeeList->getFirstAttendeeIndex(VIDEO) != -1 ||
+           d->m_activeAttendeeList->getFirstAttendeeIndex(SHARESCREEN) != -1;
 }
 
 // ---- speaking privileges ----
 
 void MeetingModel::raiseHand(bool cancel)
 {
-    post([cancel](Broadcaster *engine) { engine->raiseHand(cancel); });
+    d->post([cancel](Broadcaster *engine) { engine->raiseHand(cancel); });
 }
 
 void MeetingModel::inviteSpeak(qlonglong uid, bool cancel)
 {
-    post([uid, cancel](Broadcaster *engine) { engine->inviteSpeak(uid, cancel); });
+    d->post([uid, cancel](Broadcaster *engine) { engine->inviteSpeak(uid, cancel); });
 }
 
 void MeetingModel::agreeSpeak(qlonglong uid, bool all)
 {
-    post([uid, all](Broadcaster *engine) { engine->agreeSpeak(uid, all); });
+    d->post([uid, all](Broadcaster *engine) { engine->agreeSpeak(uid, all); });
 }
 
 void MeetingModel::rejectSpeak(qlonglong uid)
 {
-    post([uid](Broadcaster *engine) { engine->rejectSpeak(uid); });
+    d->post([uid](Broadcaster *engine) { engine->rejectSpeak(uid); });
 }
 
 void MeetingModel::beListener(qlonglong uid)
 {
-    post([uid](Broadcaster *engine) { engine->beListener(uid); });
+    d->post([uid](Broadcaster *engine) { engine->beListener(uid); });
 }
 
 void MeetingModel::setcanSpeakingPrivileges(bool canSpeakingPrivileges)
 {
-    if (m_canSpeakingPrivileges == canSpeakingPrivileges)
+    if (d->m_canSpeakingPrivileges == canSpeakingPrivileges)
         return;
-    m_canSpeakingPrivileges = canSpeakingPrivileges;
+    d->m_canSpeakingPrivileges = canSpeakingPrivileges;
     emit canSpeakingPrivilegesChanged(canSpeakingPrivileges);
 }
 
 void MeetingModel::setSpeakerCapacity(int capacity)
 {
-    if (m_info.speakerCapacity == capacity)
+    if (d->m_info.speakerCapacity == capacity)
         return;
-    m_info.speakerCapacity = capacity;
+    d->m_info.speakerCapacity = capacity;
     emit speakerCapacityChanged(capacity);
 }
 
@@ -1610,8 +1788,8 @@ bool MeetingModel::changeParticipationStatus(qint64 uid, int status)
     if (!user || user->participationStatus() == status)
         return false;
     user->setParticipationStatus(status);
-    m_attendeeList->sortAttendeeByStatus(
-        uid, status, m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
+    d->m_attendeeList->sortAttendeeByStatus(
+        uid, status, d->m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
     refreshActiveList();
     return true;
 }
@@ -1619,7 +1797,7 @@ bool MeetingModel::changeParticipationStatus(qint64 uid, int status)
 void MeetingModel::onNotifyRaiseHand(qlonglong uid, bool cancel)
 {
     const int status = cancel ? MeetingDefines::LISTENER : MeetingDefines::RAISE_HAND;
-    if (!changeParticipationStatus(uid, status) || uid == m_userId || !m_isHost)
+    if (!changeParticipationStatus(uid, status) || uid == d->m_userId || !d->m_isHost)
         return;
     // Re-read: the list signals of the status change reach outside code.
     const MeetingAttendeeUser *user = liveObject(uid, MeetingDefines::VIDEO);
@@ -1629,7 +1807,7 @@ void MeetingModel::onNotifyRaiseHand(qlonglong uid, bool cancel)
 
 void MeetingModel::onNotifyInviteSpeak(qlonglong operatorId, qlonglong uid, bool cancel)
 {
-    if (operatorId == m_userId) {
+    if (operatorId == d->m_userId) {
         changeParticipationStatus(uid, cancel ? MeetingDefines::LISTENER : MeetingDefines::INVITE);
         // -1 addresses every listener, so there is no row to show the invitation on.
         if (uid != -1)
@@ -1679,16 +1857,16 @@ bool MeetingModel::applyRoleMute(qint64 uid, int muteAudio, int muteVideo)
     };
     setMute(muteVideo, 0, MeetingDefines::MUTE_VIDEO);
     setMute(muteAudio, 0, MeetingDefines::MUTE_AUDIO);
-    if (uid == m_userId) {
+    if (uid == d->m_userId) {
         setMute(muteVideo, 1, MeetingDefines::MUTE_VIDEO);
         setMute(muteAudio, 1, MeetingDefines::MUTE_AUDIO);
     }
     if (!user)
         return false;
     if ((oldVideo == 0) != (muteVideo == 0)) {
-        m_attendeeList->sortAttendeeByVideo(
+        d->m_attendeeList->sortAttendeeByVideo(
             uid, muteVideo, MeetingDefines::VIDEO,
-            m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
+            d->m_attendeeList->getAttendeeIndex(uid, MeetingDefines::VIDEO));
         refreshActiveList();
     }
     return true;
@@ -1708,10 +1886,10 @@ TransferData *userJoinMessage(qint64 timestamp)
 
 void MeetingModel::createShare(int type, QScreen *screen, QSize size, int frameRate)
 {
-    if (!hasEngine() || (!m_isHost && !m_canMultiShare) || !sharesSupported())
+    if (!hasEngine() || (!d->m_isHost && !d->m_canMultiShare) || !sharesSupported())
         return;
     if (type == MeetingDefines::WHITEBOARD_SHARE) {
-        post([](Broadcaster *engine) {
+        d->post([](Broadcaster *engine) {
             engine->createShare(qtwebrtc::SHARE_WHITEBOARD, nullptr, QRect(), 30);
         });
         return;
@@ -1719,58 +1897,58 @@ void MeetingModel::createShare(int type, QScreen *screen, QSize size, int frameR
     // The screen may go away before the engine thread gets to the call.
     const QPointer<QScreen> target(screen);
     const QRect area(QPoint(0, 0), size);
-    post([target, area, frameRate](Broadcaster *engine) {
+    d->post([target, area, frameRate](Broadcaster *engine) {
         engine->createShare(qtwebrtc::SHARE_PICTURE, target.data(), area, frameRate);
     });
 }
 
 void MeetingModel::closeShare(QString shareId)
 {
-    post([shareId](Broadcaster *engine) { engine->closeShare(shareId); });
+    d->post([shareId](Broadcaster *engine) { engine->closeShare(shareId); });
 }
 
 void MeetingModel::setAllowDraw(bool allow)
 {
     const auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(
-        m_attendeeList->getAttendeeInfoByUid(m_userId, MeetingDefines::WHITEBOARD));
+        d->m_attendeeList->getAttendeeInfoByUid(d->m_userId, MeetingDefines::WHITEBOARD));
     if (!board)
         return;
     const QString shareId = board->shareId();
-    post([shareId, allow](Broadcaster *engine) { engine->setAllowDraw(shareId, allow); });
+    d->post([shareId, allow](Broadcaster *engine) { engine->setAllowDraw(shareId, allow); });
 }
 
 void MeetingModel::setSharePremission(int sharePremission, bool disableSpeaker)
 {
-    if (!m_isHost)
+    if (!d->m_isHost)
         return;
     const QString whoCanShare =
         sharePremission != 0 ? QStringLiteral("all") : QStringLiteral("host");
-    post([whoCanShare, disableSpeaker](Broadcaster *engine) {
+    d->post([whoCanShare, disableSpeaker](Broadcaster *engine) {
         engine->setSharePremission(whoCanShare, disableSpeaker);
     });
 }
 
 void MeetingModel::setCanMultiShare(bool canMultiShare)
 {
-    if (m_canMultiShare == canMultiShare)
+    if (d->m_canMultiShare == canMultiShare)
         return;
-    m_canMultiShare = canMultiShare;
+    d->m_canMultiShare = canMultiShare;
     emit canMultiShareChanged(canMultiShare);
 }
 
 void MeetingModel::setShareDesktopVoice(bool shareDesktopVoice)
 {
-    if (m_shareDesktopVoice == shareDesktopVoice)
+    if (d->m_shareDesktopVoice == shareDesktopVoice)
         return;
-    m_shareDesktopVoice = shareDesktopVoice;
+    d->m_shareDesktopVoice = shareDesktopVoice;
     emit shareDesktopVoiceChanged(shareDesktopVoice);
 }
 
 void MeetingModel::setIsShared(bool isShared)
 {
-    if (m_isShared == isShared)
+    if (d->m_isShared == isShared)
         return;
-    m_isShared = isShared;
+    d->m_isShared = isShared;
     emit isSharedChanged(isShared);
 }
 
@@ -1778,13 +1956,13 @@ void MeetingModel::sendUserAction(bool join, QString shareId)
 {
     if (!hasEngine())
         return;
-    m_whiteboardShareId = join ? shareId : QString();
-    const qint64 now = m_account->currentTimestamp();
+    d->m_whiteboardShareId = join ? shareId : QString();
+    const qint64 now = d->m_account->currentTimestamp();
 
     im::whiteboard::WhiteboardData item;
     item.set_kind(1);
     im::whiteboard::UserAction *action = item.mutable_useractiondata();
-    action->set_user_id(m_userId);
+    action->set_user_id(d->m_userId);
     action->set_time(now);
     action->set_action(join ? 0 : 1);
     QByteArray bytes(qsizetype(item.ByteSizeLong()), Qt::Uninitialized);
@@ -1820,27 +1998,27 @@ void MeetingModel::sendData(TransferData *data, QString)
 void MeetingModel::keepUserJoin(TransferData *data)
 {
     // Only the newest join time has to reach the engine, once every whiteboard has replied.
-    if (!m_keptUserJoin) {
-        m_keptUserJoin = data;
-    } else if (data->userjoin().timestamp() > m_keptUserJoin->userjoin().timestamp()) {
-        delete m_keptUserJoin;
-        m_keptUserJoin = data;
+    if (!d->m_keptUserJoin) {
+        d->m_keptUserJoin = data;
+    } else if (data->userjoin().timestamp() > d->m_keptUserJoin->userjoin().timestamp()) {
+        delete d->m_keptUserJoin;
+        d->m_keptUserJoin = data;
     } else {
         delete data;
     }
-    ++m_whiteboardReplyCount;
-    if (m_whiteboardReplyCount != openWhiteboards().size())
+    ++d->m_whiteboardReplyCount;
+    if (d->m_whiteboardReplyCount != openWhiteboards().size())
         return;
-    m_whiteboardReplyCount = 0;
-    postToEngine(std::exchange(m_keptUserJoin, nullptr));
+    d->m_whiteboardReplyCount = 0;
+    postToEngine(std::exchange(d->m_keptUserJoin, nullptr));
 }
 
 // Boards whose tile went with its owner are forgotten here, so every use sees open ones only.
 const QList<QString> &MeetingModel::openWhiteboards()
 {
-    m_whiteboardShareIds.removeIf(
-        [this](const QString &id) { return !m_attendeeList->getShareByShareId(id); });
-    return m_whiteboardShareIds;
+    d->m_whiteboardShareIds.removeIf(
+        [this](const QString &id) { return !d->m_attendeeList->getShareByShareId(id); });
+    return d->m_whiteboardShareIds;
 }
 
 // Lists a whiteboard once, and only while its tile stands; true when it was new.
@@ -1849,11 +2027,11 @@ bool MeetingModel::recordWhiteboard(qint64 owner, const QString &shareId)
     const MeetingAttendeeUser *board = liveObject(owner, WHITEBOARD);
     if (!board || board->shareId() != shareId || openWhiteboards().contains(shareId))
         return false;
-    if (m_whiteboardShareIds.size() >= kMaxWhiteboards) {
+    if (d->m_whiteboardShareIds.size() >= kMaxWhiteboards) {
         qCWarning(lcMeeting) << "whiteboard of attendee" << owner << "not listed: too many boards";
         return false;
     }
-    m_whiteboardShareIds.append(shareId);
+    d->m_whiteboardShareIds.append(shareId);
     return true;
 }
 
@@ -1861,14 +2039,14 @@ void MeetingModel::postToEngine(TransferData *data)
 {
     // Boxed until the engine takes it over, so a call dropped with its engine frees it.
     auto box = std::make_shared<std::unique_ptr<TransferData>>(data);
-    post([box](Broadcaster *engine) { engine->sendData(box->release()); });
+    d->post([box](Broadcaster *engine) { engine->sendData(box->release()); });
 }
 
 void MeetingModel::setWhiteboard(QImage *whiteboard, QString shareId)
 {
-    if (shareId != m_whiteboardShareId)
+    if (shareId != d->m_whiteboardShareId)
         return;
-    post([whiteboard](Broadcaster *engine) { engine->setWhiteboard(whiteboard); });
+    d->post([whiteboard](Broadcaster *engine) { engine->setWhiteboard(whiteboard); });
 }
 
 void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
@@ -1878,21 +2056,21 @@ void MeetingModel::notifyCreateShare(qlonglong operatorId, QString id, int type)
         qCWarning(lcMeeting) << "share report rejected: kind" << type << "empty id" << id.isEmpty();
         return;
     }
-    const bool own = operatorId == m_userId;
+    const bool own = operatorId == d->m_userId;
     const bool hadPicture = activeListShowsPicture();
     // A window share is a picture share like the screen.
     const auto entryType = type == MeetingDefines::WHITEBOARD_SHARE ? WHITEBOARD : SHARESCREEN;
-    m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
+    d->m_attendeeList->createShareAttendee(operatorId, id, entryType, true, 0);
     QPointer<MeetingAttendeeUser> user = liveObject(operatorId, entryType);
     // A refused entry (no owner, or one of its kind open already) is not announced.
     if (!user || user->shareId() != id)
         return;
-    if (own && m_shareDesktopVoice)
-        post([](Broadcaster *engine) { engine->createComputerAudio(); });
+    if (own && d->m_shareDesktopVoice)
+        d->post([](Broadcaster *engine) { engine->createComputerAudio(); });
     refreshActiveList();
     connectLiveObject(user);
     // The own share goes out silent unless the computer's sound was asked for.
-    if (own && !m_shareDesktopVoice && user)
+    if (own && !d->m_shareDesktopVoice && user)
         user->setMuteVoice(1);
 
     emit createShareSuccess(type, operatorId, id);
@@ -1915,21 +2093,21 @@ void MeetingModel::notifyCloseShare(qlonglong operatorId, QString shareId)
         qCWarning(lcMeeting) << "share close rejected: empty id";
         return;
     }
-    const bool own = operatorId == m_userId;
-    if (own && !m_isShared)
+    const bool own = operatorId == d->m_userId;
+    if (own && !d->m_isShared)
         return;
-    m_whiteboardShareIds.removeOne(shareId);
+    d->m_whiteboardShareIds.removeOne(shareId);
     emit sigCloseShare(operatorId, shareId);
     dropAttendee(operatorId, shareId);
     // The other kind of share may still be open.
     if (own)
-        setIsShared(liveObject(m_userId, WHITEBOARD) || liveObject(m_userId, SHARESCREEN));
+        setIsShared(liveObject(d->m_userId, WHITEBOARD) || liveObject(d->m_userId, SHARESCREEN));
 }
 
 void MeetingModel::notifySetAllowDraw(qlonglong, QString shareId, bool allow)
 {
-    if (auto *board =
-            qobject_cast<MeetingAttendeeWhiteBoard *>(m_attendeeList->getShareByShareId(shareId)))
+    if (auto *board = qobject_cast<MeetingAttendeeWhiteBoard *>(
+            d->m_attendeeList->getShareByShareId(shareId)))
         board->setAllowDraw(allow);
 }
 
@@ -2071,12 +2249,12 @@ QString MeetingModel::logNamePart(const QString &meetingId)
 
 void MeetingModel::reportRinging(bool ringing)
 {
-    m_ringing = ringing;
-    if (m_info.mediaServerUrl.isEmpty()) {
-        m_ringingPending = true;
+    d->m_ringing = ringing;
+    if (d->m_info.mediaServerUrl.isEmpty()) {
+        d->m_ringingPending = true;
         return;
     }
-    const QUrl url = ringingUrl(m_info.mediaServerUrl, ringing);
+    const QUrl url = ringingUrl(d->m_info.mediaServerUrl, ringing);
     if (url.isEmpty()) {
         qCWarning(lcMeeting) << "ringing report not sent: unusable media server URL";
         return;
@@ -2105,10 +2283,10 @@ void MeetingModel::onNotifyRinging(QString ringing)
 
 void MeetingModel::setRingingStatus(int status)
 {
-    if (m_ringingStatus == status)
+    if (d->m_ringingStatus == status)
         return;
-    m_ringingStatus = status;
-    emit ringingStatusChanged(m_ringingStatus);
+    d->m_ringingStatus = status;
+    emit ringingStatusChanged(d->m_ringingStatus);
 }
 
 void MeetingModel::onWriteLog(QString log, QString url)
@@ -2117,19 +2295,19 @@ void MeetingModel::onWriteLog(QString log, QString url)
         setLogUrl(url);
         return;
     }
-    if (m_logFull || (!m_logFile.isOpen() && !openLogFile()))
+    if (d->m_logFull || (!d->m_logFile.isOpen() && !openLogFile()))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
     const QByteArray entry = (stamp + QLatin1String(": ") + scrubbed(log)).toUtf8();
-    if (m_logFile.size() + entry.size() > kMaxLogBytes) {
-        m_logFull = true;
-        m_logFile.write((stamp + QLatin1String(": log full, later lines dropped\n")).toUtf8());
+    if (d->m_logFile.size() + entry.size() > kMaxLogBytes) {
+        d->m_logFull = true;
+        d->m_logFile.write((stamp + QLatin1String(": log full, later lines dropped\n")).toUtf8());
         qCWarning(lcMeeting) << "meeting log full; later engine lines are dropped";
     } else {
-        m_logFile.write(entry);
+        d->m_logFile.write(entry);
     }
     // The log matters most when the process dies, so nothing waits in a buffer.
-    m_logFile.flush();
+    d->m_logFile.flush();
 }
 
 // The log goes to whoever the engine names, so only over an authenticated channel.
@@ -2141,7 +2319,7 @@ void MeetingModel::setLogUrl(const QString &url)
         qCWarning(lcMeeting) << "meeting log upload address refused: not a plain HTTPS URL";
         return;
     }
-    m_logUrl = url;
+    d->m_logUrl = url;
 }
 
 bool MeetingModel::openLogFile()
@@ -2153,11 +2331,12 @@ bool MeetingModel::openLogFile()
     // Two models of one meeting may start their logs in the same second.
     const QString base = logFileName();
     for (int i = 1; i <= kLogNameTries; ++i) {
-        m_logFile.setFileName(i == 1 ? base + kLogSuffix
+        d->m_logFile.setFileName(i == 1
+                                     ? base + kLogSuffix
                                      : QStringLiteral("%1-%2%3").arg(base).arg(i).arg(kLogSuffix));
-        if (m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (d->m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return true;
-        if (!m_logFile.exists())
+        if (!d->m_logFile.exists())
             break;
     }
     reportLogFailure();
@@ -2167,14 +2346,14 @@ bool MeetingModel::openLogFile()
 // Once per model: the engine writes many lines, and each would fail the same way.
 void MeetingModel::reportLogFailure()
 {
-    if (m_logFailureReported)
+    if (d->m_logFailureReported)
         return;
-    m_logFailureReported = true;
+    d->m_logFailureReported = true;
     qCWarning(lcMeeting) << "meeting log cannot be written in" << logDirectory();
 }
 
 QString MeetingModel::logFileName() const
 {
-    return QStringLiteral("%1%2_%3").arg(logDirectory(), logNamePart(m_info.meetingId),
+    return QStringLiteral("%1%2_%3").arg(logDirectory(), logNamePart(d->m_info.meetingId),
                                          QDateTime::currentDateTime().toString(kStampFormat));
 }

@@ -2,20 +2,15 @@
 #include "meetingdefines.h"
 #include "meetingmodelbase.h"
 #include "whiteboard.pb.h"
-#include <QFile>
 #include <QHash>
-#include <QMap>
-#include <QMutex>
 #include <QScreen>
 #include <QSet>
 #include <QSize>
 #include <QStringList>
-#include <QThread>
 #include <QUrl>
 #include <QVariantList>
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
-#include <functional>
 #include <memory>
 
 class AccountBase;
@@ -23,14 +18,11 @@ class MeetingAttendeeList;
 class MeetingAttendeeUser;
 class MeetingServiceCmd;
 class QImage;
+class QThread;
+struct MeetingModelPrivate;
 namespace im {
 class Meeting;
 }
-namespace qtwebrtc {
-class Broadcaster;
-}
-struct RoomAttendee;
-struct RoomInfo;
 
 /// One group meeting or private call. Drives the media engine on a thread of its own: every
 /// request is posted, every report arrives queued on the model's thread.
@@ -143,13 +135,13 @@ public:
 
     // MeetingModelBase
     /// The server's meeting id; empty until known for a meeting this user starts.
-    QString meetingId() override { return m_info.meetingId; }
+    QString meetingId() override;
     /// The conversation the meeting belongs to.
-    QString dialogId() override { return m_info.dialogId; }
+    QString dialogId() override;
     /// The call's state, a `MeetingDefines::MeetingStatus`.
-    int state() const override { return m_state; }
+    int state() const override;
     /// The account given at construction; not owned.
-    AccountBase *account() const override { return m_account; }
+    AccountBase *account() const override;
 
     // Record and server updates.
     /// Merges a record from the host or the meeting list (`MeetingInfo::update`: the newer
@@ -176,62 +168,62 @@ public:
     void getJoinMediaUrl();
 
     /// The stored record, key material included.
-    const MeetingInfo &meetingInfo() const { return m_info; }
+    const MeetingInfo &meetingInfo() const;
     /// The media server address from the join answer; its query carries tokens.
-    QString mediaServerUrl() const { return m_info.mediaServerUrl; }
+    QString mediaServerUrl() const;
     /// The value every join request carries back to the server.
-    QString nonce() const { return m_info.nonce; }
+    QString nonce() const;
     /// Id of the conversation message that carries the meeting.
-    qlonglong messageId() const { return m_info.messageId; }
+    qlonglong messageId() const;
     /// True for a one-to-one call.
-    bool isPrivateCall() const { return m_info.isPrivateCall; }
+    bool isPrivateCall() const;
     /// The most attendees who may speak at once (0 when unknown).
-    int speakerCapacity() const { return m_info.speakerCapacity; }
+    int speakerCapacity() const;
     /// Stores the speaker capacity; `speakerCapacityChanged` only on change.
     void setSpeakerCapacity(int capacity);
     /// True from the moment the engine's room information for the own user was applied until
     /// `clear` or the own leave; meanwhile records no longer replace the attendees.
-    bool webSocketConnected() const { return m_webSocketConnected; }
+    bool webSocketConnected() const;
     /// Time in the call as "hh:mm:ss", counted each second from the moment the engine's room
     /// information for the own user was applied.
-    QString meetingTime() const { return m_meetingTime; }
+    QString meetingTime() const;
     /// Whether attendees may unmute their own microphone.
-    bool canUnmuteAudio() const { return m_canUnmuteAudio; }
+    bool canUnmuteAudio() const;
     /// Whether attendees may turn their own camera back on.
-    bool canUnmuteVideo() const { return m_canUnmuteVideo; }
+    bool canUnmuteVideo() const;
     /// True when this user hosts the meeting.
-    bool isHost() const { return m_isHost; }
+    bool isHost() const;
     /// Display names of the people heard now, longest speaking first.
-    QStringList whoRSpeaking() const { return m_whoRSpeaking; }
+    QStringList whoRSpeaking() const;
     /// Every attendee and share of the meeting (the master list); owned by the model.
-    MeetingAttendeeList *attendeeList() const { return m_attendeeList; }
+    MeetingAttendeeList *attendeeList() const;
     /// People waiting to be admitted; owned by the model.
-    MeetingAttendeeList *pendingAttendeeList() const { return m_pendingAttendeeList; }
+    MeetingAttendeeList *pendingAttendeeList() const;
     /// Invited people not (yet) in the call; refreshed from `attendeeList`.
-    MeetingAttendeeList *callingAttendeeList() const { return m_callingAttendeeList; }
+    MeetingAttendeeList *callingAttendeeList() const;
     /// The host's user id; 0 before the engine names one.
-    qlonglong hostUid() const { return m_hostUid; }
+    qlonglong hostUid() const;
     /// True when everyone may share, false when only the host may.
-    bool canMultiShare() const { return m_canMultiShare; }
+    bool canMultiShare() const;
     /// Whether the own camera picture is mirrored.
-    bool mirror() const { return m_mirror; }
+    bool mirror() const;
     /// Whether the computer's sound goes out with the own screen share.
-    bool shareDesktopVoice() const { return m_shareDesktopVoice; }
+    bool shareDesktopVoice() const;
     /// True while this user has a share open.
-    bool isShared() const { return m_isShared; }
+    bool isShared() const;
     /// True when the meeting runs with speaking privileges.
-    bool canSpeakingPrivileges() const { return m_canSpeakingPrivileges; }
+    bool canSpeakingPrivileges() const;
     /// The own user id in this meeting: the conversation's own-user id in a group conversation,
     /// else the account id.
-    qlonglong userId() const { return m_userId; }
+    qlonglong userId() const;
     /// Whether the called side rings, a `MeetingDefines::RingingStatus`.
-    int ringingStatus() const { return m_ringingStatus; }
+    int ringingStatus() const;
     /// The engine thread ("meeting_broadcaster_thread"), exposed so tests can watch its life;
     /// never start or stop it from outside.
-    const QThread *engineThread() const { return &m_engineThread; }
+    const QThread *engineThread() const;
     /// True while an engine exists: from `setDevices` until its thread stops (the own leave, the
     /// engine's end of the call, the thread's own end or the model's destruction).
-    bool hasEngine() const { return m_broadcaster != nullptr; }
+    bool hasEngine() const;
 
 public slots:
     /// Hands the meeting key and the call to the engine that `setDevices` started. Without an
@@ -286,10 +278,10 @@ public slots:
     /// Fills `searchModel` with the attendees and applicants that match `name`.
     void search(QString name);
     /// The results of the latest `search`.
-    MeetingAttendeeList *searchModel() const { return m_searchModel; }
+    MeetingAttendeeList *searchModel() const;
     /// The tiles of the call: attendees in it and their shares, in display order; refreshed from
     /// `attendeeList`.
-    MeetingAttendeeList *activeAttendeeList() const { return m_activeAttendeeList; }
+    MeetingAttendeeList *activeAttendeeList() const;
     /// A hash of the meeting's key material: SHA-256 over the nonce (UTF-8) followed by the
     /// meeting key; empty while either is unknown, then computed once and kept. Never log it.
     QByteArray verifyKey();
@@ -303,7 +295,7 @@ public slots:
     /// heard lately). The one blocking call besides stopping the engine; main thread.
     int getMaxDecibel();
     /// The meeting's display name from the record.
-    QString meetingName() const { return m_info.meetingName; }
+    QString meetingName() const;
     /// Sets `state` (a `MeetingDefines::MeetingStatus`); `stateChanged` only on change. The
     /// meeting list sets CREATED; the model sets CONNECTED and NOTCREATE itself.
     void setState(int state);
@@ -380,9 +372,9 @@ public slots:
     /// media server address is known. Failures are ignored.
     void reportRinging(bool ringing);
     /// The last value given to `reportRinging`.
-    bool getRinging() const { return m_ringing; }
+    bool getRinging() const;
     /// True once `constructsData` built the lists of an outgoing private call.
-    bool getLocalConstructs() const { return m_localConstructs; }
+    bool getLocalConstructs() const;
 
 signals:
     /// A record was applied; the id may be unchanged.
@@ -538,15 +530,12 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    friend class MeetingModelTest;
-    friend class RoomInfoBench;
-    friend class EngineEventsTest;
+    friend struct MeetingModelPrivate;
 
     // Core and engine.
     void createLists();
     void init();
     void setUserId();
-    void refreshDerivedLists();
     void refreshActiveList();
     void refreshCallingList();
     bool sharesSupported() const;
@@ -559,45 +548,25 @@ private:
     void announceMeetingRecord(const QString &oldNonce);
     void checkApplicationRefused(bool ownIdListed);
     MeetingServiceCmd *serviceCmd() const;
-    void startEngine();
-    void connectEngine();
-    void stopEngineThread();
-    void watchEngineThread();
-    void killMeetingTimer();
-    void post(std::function<void(qtwebrtc::Broadcaster *)> call);
-    void startMeetingTimer();
     void setHostUid(qint64 uid);
     void setIsHost(bool isHost);
     void setIsShared(bool isShared);
     void setRingingStatus(int status);
-    void removeSelf(bool removeEntry);
     void connectLiveObject(MeetingAttendeeUser *user);
     QList<MeetingAttendee> attendeesFromServer(const im::Meeting &meeting, bool pending,
                                                bool *hasOwnId) const;
 
     // Room information.
-    void parseRoomInfo(const QByteArray &roomInfo);
-    void applyRoomInfo(const RoomInfo &room);
-    void getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio, int &muteVideo,
-                         int &status, int &participationStatus);
-    void getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
-                         int &status, int &participationStatus);
     int converStatus(const QString &status) const;
     int getParticipationStatus(int raiseHand, int invitingSpeak, const QString &role) const;
     int converMuteStatus(bool mute, bool themselvesOperation) const;
-    void applyShareFromRoom(const RoomAttendee &entry);
-    void applyRoomSettings(const RoomInfo &room);
-    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
-    void applyOtherEntry(const RoomAttendee &entry);
     void listAndUpdate(MeetingAttendee record, int muteAudio, int muteVideo, int status,
                        int participation, int score);
     void announceWhiteboardJoins();
     void endInvitation(qint64 uid, int status);
-    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
 
     // Audio and video.
     void setWhoRSpeaking(const QList<QString> &list);
-    void setWhoSpeaks();
     bool activeListShowsPicture() const;
 
     // Speaking privileges.
@@ -618,57 +587,5 @@ private:
     bool openLogFile();
     void reportLogFailure();
 
-    MeetingInfo m_info;
-    qtwebrtc::Broadcaster *m_broadcaster = nullptr;
-    // Open while the engine can take calls; shut from the engine thread as it finishes.
-    struct EngineGate
-    {
-        QMutex mutex;
-        bool open = true;
-    };
-    std::shared_ptr<EngineGate> m_engineGate;
-    bool m_warnedNoEngine = false;
-    QString m_meetingTime{QStringLiteral("00:00:00")};
-    int m_meetingTimerId = 0;
-    int m_elapsedSeconds = 0;
-    qint64 m_hostUid = 0;
-    qint64 m_userId = 0;
-    bool m_canUnmuteAudio = true;
-    bool m_isHost = false;
-    bool m_webSocketConnected = false;
-    // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
-    QHash<QString, quint64> m_speakingList;
-    quint64 m_speakingSeq = 0;
-    QList<QString> m_whoRSpeaking;
-    bool m_muteAllAudio = false;
-    AccountBase *m_account = nullptr;
-    int m_state = MeetingDefines::NOTCREATE;
-    int m_ringingStatus = MeetingDefines::CALLING;
-    MeetingAttendeeList *m_searchModel = nullptr;
-    MeetingAttendeeList *m_activeAttendeeList = nullptr;
-    MeetingAttendeeList *m_attendeeList = nullptr;
-    MeetingAttendeeList *m_pendingAttendeeList = nullptr;
-    MeetingAttendeeList *m_callingAttendeeList = nullptr;
-    QByteArray m_verifyKey;
-    bool m_canUnmuteVideo = true;
-    bool m_muteAllVideo = false;
-    bool m_mirror = true;
-    bool m_canMultiShare = false;
-    bool m_shareDesktopVoice = false;
-    bool m_isShared = false;
-    bool m_canSpeakingPrivileges = false;
-    bool m_localConstructs = false;
-    bool m_ringingPending = false;
-    bool m_ringing = false;
-    qint16 m_whiteboardReplyCount = 0;
-    QString m_whiteboardShareId;
-    QList<QString> m_whiteboardShareIds;
-    // Whiteboards seen in room information before the own entry, by owner id.
-    QMap<qint64, QString> m_heldWhiteboards;
-    im::whiteboard::TransferData *m_keptUserJoin = nullptr;
-    QThread m_engineThread;
-    QString m_logUrl;
-    QFile m_logFile;
-    bool m_logFailureReported = false;
-    bool m_logFull = false;
+    std::unique_ptr<MeetingModelPrivate> d;
 };

@@ -79,12 +79,39 @@ AccountBase *accountOf(MeetingManager *manager)
 
 } // namespace
 
-MeetingServiceCmd::MeetingServiceCmd(MeetingManager *manager) : m_manager(manager) {}
+struct MeetingServiceCmdPrivate
+{
+    MeetingManager *m_manager = nullptr;
+    QString m_clientId;
+};
+
+MeetingServiceCmd::MeetingServiceCmd(MeetingManager *manager)
+    : d(std::make_unique<MeetingServiceCmdPrivate>())
+{
+    d->m_manager = manager;
+}
+
+MeetingServiceCmd::MeetingServiceCmd(const MeetingServiceCmd &other)
+    : d(std::make_unique<MeetingServiceCmdPrivate>(*other.d))
+{}
+
+MeetingServiceCmd &MeetingServiceCmd::operator=(const MeetingServiceCmd &other)
+{
+    *d = *other.d;
+    return *this;
+}
+
+MeetingServiceCmd::~MeetingServiceCmd() = default;
+
+QString MeetingServiceCmd::clientId() const
+{
+    return d->m_clientId;
+}
 
 QVariantMap MeetingServiceCmd::createMeeting(const im::Message &message, const QString &text)
 {
-    AccountBase *account = accountOf(m_manager);
-    m_clientId = fromStd(message.client_id());
+    AccountBase *account = accountOf(d->m_manager);
+    d->m_clientId = fromStd(message.client_id());
     if (!account)
         return {};
     im::meeting::CreateMeetingReq req;
@@ -109,7 +136,7 @@ void MeetingServiceCmd::inviteUser(const QString &meetingId, const QString &dial
 void MeetingServiceCmd::inviteUser(const im::meeting::MeetingInviteReq &req,
                                    const QString &dialogId)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     const QString meetingId = fromStd(req.meeting_id());
@@ -141,7 +168,7 @@ void MeetingServiceCmd::inviteUser(const im::meeting::MeetingInviteReq &req,
 
 void MeetingServiceCmd::rejectMeeting(const QString &meetingId, int reason)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::RejectMeetingReq req;
@@ -152,18 +179,18 @@ void MeetingServiceCmd::rejectMeeting(const QString &meetingId, int reason)
 
 void MeetingServiceCmd::cancelCall(const QString &clientId, const QString &dialogId)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::RejectMeetingReq req;
     req.set_dialog_id(dialogId.toStdString());
-    req.set_client_id((clientId.isEmpty() ? m_clientId : clientId).toStdString());
+    req.set_client_id((clientId.isEmpty() ? d->m_clientId : clientId).toStdString());
     send(account, RejectMeeting, req);
 }
 
 void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &nonce, bool join)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::JoinMeetingReq req;
@@ -198,7 +225,7 @@ void MeetingServiceCmd::joinMeeting(const QString &meetingId, const QString &non
 
 void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QString &name)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::CreateOrUpdateMeetingLinkReq req;
@@ -231,7 +258,7 @@ void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QStri
 
 void MeetingServiceCmd::listMeetingLinks()
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     auto answer = [account = QPointer<AccountBase>(account)](int code, const QByteArray &body) {
@@ -255,7 +282,7 @@ void MeetingServiceCmd::listMeetingLinks()
 
 void MeetingServiceCmd::deleteMeetingLink(const QString &id, bool flag)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::DeleteMeetingLinkReq req;
@@ -276,7 +303,7 @@ void MeetingServiceCmd::deleteMeetingLink(const QString &id, bool flag)
 void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
                                        const QString &token, LinkDone done)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::GetMeetingLinkReq req;
@@ -311,7 +338,7 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
 void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &password,
                                        const QString &token, const QString &dialogId)
 {
-    QPointer<AccountBase> account = accountOf(m_manager);
+    QPointer<AccountBase> account = accountOf(d->m_manager);
     getMeetingLink(id, password, token,
                    [account, id, dialogId](int code, const QSharedPointer<MeetingLinkItem> &item) {
                        QString text;
@@ -331,7 +358,7 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
 void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &password,
                                           const QString &token, bool cancel)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::JoinMeetingByLinkReq req;
@@ -358,7 +385,7 @@ void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &pass
 void MeetingServiceCmd::deletePendingAttendees(const QString &meetingId,
                                                const QVariantList &userIds)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::DeletePendingAttendeesReq req;
@@ -375,7 +402,7 @@ void MeetingServiceCmd::deletePendingAttendees(const QString &meetingId,
 void MeetingServiceCmd::rateMeeting(const QString &meetingId, int score, int connectingIssues,
                                     int audioIssues, int videoIssues, const QString &comment)
 {
-    AccountBase *account = accountOf(m_manager);
+    AccountBase *account = accountOf(d->m_manager);
     if (!account)
         return;
     im::meeting::RateMeetingReq req;

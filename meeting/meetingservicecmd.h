@@ -5,6 +5,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 
 class MeetingManager;
 class MeetingLinkItem;
@@ -14,6 +15,7 @@ namespace meeting {
 class MeetingInviteReq;
 }
 } // namespace im
+struct MeetingServiceCmdPrivate;
 
 /// Turns meeting operations into server commands sent through the account's request channel.
 ///
@@ -37,6 +39,9 @@ public:
     ///
     /// `manager` is not owned; a copy talks to the same manager.
     explicit MeetingServiceCmd(MeetingManager *manager);
+    MeetingServiceCmd(const MeetingServiceCmd &other);
+    MeetingServiceCmd &operator=(const MeetingServiceCmd &other);
+    ~MeetingServiceCmd();
 
     /// Asks the server to create a meeting announced by the chat message `message` with the
     /// text `text`, and returns the server's answer as the host's `sendSyncRequest` gives it.
@@ -111,7 +116,7 @@ public:
                      int videoIssues, const QString &comment);
 
     /// The client id of the chat message last passed to `createMeeting`; empty before.
-    QString clientId() const { return m_clientId; }
+    QString clientId() const;
 
     /// The command ids sent with `AccountBase::sendRequest`; the messages are in `meeting.proto`.
     enum Command {
@@ -140,6 +145,5 @@ public:
     };
 
 private:
-    MeetingManager *m_manager = nullptr;
-    QString m_clientId;
+    std::unique_ptr<MeetingServiceCmdPrivate> d;
 };

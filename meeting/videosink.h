@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QVideoFrame>
 #include <QVideoFrameFormat>
+#include <memory>
 
 class QVideoSink;
+struct VideoSinkPrivate;
 
 /// Fans one decoded stream out to every QML video output that shows it; frames are shared,
 /// never copied.
@@ -32,7 +34,7 @@ public:
     ~VideoSink() override;
 
     /// The orientation of the latest frame, as the engine reported it.
-    Q_INVOKABLE int orientation() const { return m_orientation; }
+    Q_INVOKABLE int orientation() const;
     /// Adds a QML output (not owned) and starts the sink. An output registered already is not
     /// added twice, a destroyed output is forgotten by itself, null is ignored.
     Q_INVOKABLE void appendSink(QVideoSink *sink);
@@ -44,12 +46,12 @@ public:
     Q_INVOKABLE void clearSinks();
 
     /// Frames are passed on only while started; `appendSink` starts the sink.
-    bool started() const { return m_started; }
+    bool started() const;
     /// Switches frame delivery on or off without touching the registered outputs (they keep
     /// their last picture); emits `startedChanged` only on change.
     void setStarted(bool started);
     /// Number of registered outputs; an output registered twice counts once.
-    int sinkCount() const { return int(m_sinks.size()); }
+    int sinkCount() const;
 
 public slots:
     /// Hands one frame to every output while started; ignored otherwise. Main thread.
@@ -62,7 +64,5 @@ signals:
     void orientationChanged(int orientation);
 
 private:
-    QList<QVideoSink *> m_sinks;
-    bool m_started = false;
-    int m_orientation = 0;
+    std::unique_ptr<VideoSinkPrivate> d;
 };

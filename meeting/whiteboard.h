@@ -3,9 +3,13 @@
 #include <QObject>
 #include <QPoint>
 #include <QQuickItem>
+#include <memory>
 
 /// The whiteboard's QML input helpers.
 namespace Whiteboard {
+
+struct CustomWheelEventPrivate;
+struct EventDispatcherPrivate;
 
 /// The data of the last wheel event, for QML to read inside the `wheel` handler.
 ///
@@ -26,20 +30,19 @@ public:
     /// Creates an event with no modifiers, source `Qt::MouseEventNotSynthesized` and a null
     /// angle delta.
     explicit CustomWheelEvent(QObject *parent = nullptr);
+    ~CustomWheelEvent() override;
     /// Keyboard modifiers held during the last wheel event.
-    Qt::KeyboardModifiers modifiers() const { return m_modifiers; }
+    Qt::KeyboardModifiers modifiers() const;
     /// Whether the last wheel event was synthesized, and by what.
-    Qt::MouseEventSource source() const { return m_source; }
+    Qt::MouseEventSource source() const;
     /// The last wheel turn in eighths of a degree (x horizontal, y vertical).
-    QPoint angleDelta() const { return m_angleDelta; }
+    QPoint angleDelta() const;
     /// Overwrites all three values; the dispatcher calls it before each `wheel` signal. No
     /// change signal: the properties are read during that signal only.
     void set(Qt::KeyboardModifiers modifiers, Qt::MouseEventSource source, QPoint angleDelta);
 
 private:
-    Qt::KeyboardModifiers m_modifiers{};
-    Qt::MouseEventSource m_source{};
-    QPoint m_angleDelta;
+    std::unique_ptr<CustomWheelEventPrivate> d;
 };
 
 /// A transparent item that reports presses and wheel turns and lets them pass through.
@@ -55,6 +58,7 @@ public:
     /// Creates the item accepting touch events, every mouse button and input method events, so
     /// they are offered to it before they pass on.
     explicit EventDispatcher(QQuickItem *parent = nullptr);
+    ~EventDispatcher() override;
 
 signals:
     /// A wheel event reached the item. `wheelEvent` is the dispatcher's own object, overwritten
@@ -72,7 +76,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    CustomWheelEvent m_wheelEvent;
+    std::unique_ptr<EventDispatcherPrivate> d;
 };
 
 } // namespace Whiteboard

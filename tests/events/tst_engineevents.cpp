@@ -6,6 +6,7 @@
 #include "meetinglist.h"
 #include "meetingmanager.h"
 #include "meetingmodel.h"
+#include "meetingmodel_p.h"
 #include "testsupport.h"
 #include <QTest>
 #include <memory>
@@ -146,7 +147,8 @@ void EngineEventsTest::init()
     m_model->setDevices(QString(), QString(), QString());
     m_engine = Engine::last();
     run(u"sigNotifyJoin 100 100 room"_s);
-    m_model->killMeetingTimer(); // the tests run the speaking periods themselves
+    MeetingModelPrivate::get(m_model)
+        ->killMeetingTimer(); // the tests run the speaking periods themselves
 }
 
 void EngineEventsTest::cleanup()
@@ -236,7 +238,7 @@ void EngineEventsTest::run(const QString &script)
         } else if (verb == u"search") {
             m_model->search(QString());
         } else if (verb == u"period") { // what the meeting timer does once a second
-            m_model->setWhoSpeaks();
+            MeetingModelPrivate::get(m_model)->setWhoSpeaks();
         } else if (verb == u"untilSent") { // a server request, however busy the machine
             QVERIFY(QTest::qWaitFor([this] { return !m_account->requests().isEmpty(); }, 5000));
         } else if (verb.contains(u'.')) {

@@ -7,6 +7,7 @@
 #include "meetingattendeeuser.h"
 #include "meetingmanager.h"
 #include "meetingmodel.h"
+#include "meetingmodel_p.h"
 #include "modeltestkit.h"
 #include "signallog.h"
 #include "testsupport.h"
@@ -93,10 +94,14 @@ private slots:
     void borrowingListsLetGoFirst();
 
 private:
-    static void applyRoom(MeetingModel &m, const QByteArray &text) { m.parseRoomInfo(text); }
-    static void removeSelf(MeetingModel &m) { m.removeSelf(true); }
-    static void restartTimer(MeetingModel &m) { m.startMeetingTimer(); }
-    static int timerId(const MeetingModel &m) { return m.m_meetingTimerId; }
+    static MeetingModelPrivate *d(MeetingModel &m) { return MeetingModelPrivate::get(&m); }
+    static void applyRoom(MeetingModel &m, const QByteArray &text) { d(m)->parseRoomInfo(text); }
+    static void removeSelf(MeetingModel &m) { d(m)->removeSelf(true); }
+    static void restartTimer(MeetingModel &m) { d(m)->startMeetingTimer(); }
+    static int timerId(const MeetingModel &m)
+    {
+        return MeetingModelPrivate::get(&m)->m_meetingTimerId;
+    }
     static QVariantList snapshot(const Fixture &f);
 };
 
@@ -492,8 +497,9 @@ void MeetingModelTest::sharesFromRoom()
 QVariantList MeetingModelTest::snapshot(const Fixture &f)
 {
     const MeetingModel &m = *f.model;
-    QVariantList state{m.m_muteAllAudio, m.m_muteAllVideo, m.m_webSocketConnected,
-                       m.m_meetingTimerId, QStringList(m.m_whiteboardShareIds)};
+    const MeetingModelPrivate *p = MeetingModelPrivate::get(&m);
+    QVariantList state{p->m_muteAllAudio, p->m_muteAllVideo, p->m_webSocketConnected,
+                       p->m_meetingTimerId, QStringList(p->m_whiteboardShareIds)};
     const QMetaObject *meta = m.metaObject();
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
         if (!(meta->property(i).metaType().flags() & QMetaType::PointerToQObject))
@@ -544,7 +550,7 @@ void MeetingModelTest::borrowingListsLetGoFirst()
     Fixture f;
     applyRoom(*f.model, roomText({roomEntry(kSelf), roomEntry(5), roomEntry(6, {}, "CALLING")}));
     f.model->search(QString());
-    f.model->refreshDerivedLists();
+    d(*f.model)->refreshDerivedLists();
     applyRoom(*f.model, roomText({roomEntry(kSelf)}));
     for (MeetingAttendeeList *list : f.lists())
         QVERIFY(!userIds(list).contains(5) && !userIds(list).contains(6));

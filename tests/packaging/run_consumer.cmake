@@ -15,6 +15,11 @@ endfunction()
 if(STEP STREQUAL "install")
     file(REMOVE_RECURSE ${PREFIX})
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+    # Clients get the API only: private state and internal parsers stay in the build tree.
+    file(GLOB_RECURSE internal ${PREFIX}/include/*_p.h ${PREFIX}/include/roominfo.h)
+    if(internal)
+        message(FATAL_ERROR "internal headers installed: ${internal}")
+    endif()
     return()
 endif()
 

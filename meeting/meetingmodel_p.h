@@ -1,0 +1,103 @@
+#pragma once
+// Not installed: the state of a MeetingModel, for the module and its tests only.
+#include "meetingmodel.h"
+#include <QFile>
+#include <QHash>
+#include <QMap>
+#include <QMutex>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+namespace qtwebrtc {
+class Broadcaster;
+}
+struct RoomAttendee;
+struct RoomInfo;
+
+struct MeetingModelPrivate
+{
+    explicit MeetingModelPrivate(MeetingModel *model) : q(model) {}
+    static MeetingModelPrivate *get(MeetingModel *model) { return model->d.get(); }
+    static const MeetingModelPrivate *get(const MeetingModel *model) { return model->d.get(); }
+
+    // Engine and call state.
+    void startEngine();
+    void connectEngine();
+    void stopEngineThread();
+    void watchEngineThread();
+    void post(std::function<void(qtwebrtc::Broadcaster *)> call);
+    void removeSelf(bool removeEntry);
+    void refreshDerivedLists();
+    void startMeetingTimer();
+    void killMeetingTimer();
+    void setWhoSpeaks();
+
+    // Room information.
+    void parseRoomInfo(const QByteArray &roomInfo);
+    void applyRoomInfo(const RoomInfo &room);
+    void getAttendeeInfo(qint64 uid, const QByteArray &roomInfo, int &muteAudio, int &muteVideo,
+                         int &status, int &participationStatus);
+    void getAttendeeInfo(qint64 uid, const RoomInfo &room, int &muteAudio, int &muteVideo,
+                         int &status, int &participationStatus);
+    void applyShareFromRoom(const RoomAttendee &entry);
+    void applyRoomSettings(const RoomInfo &room);
+    void applyOwnEntry(const RoomAttendee &entry, int otherPartyStatus);
+    void applyOtherEntry(const RoomAttendee &entry);
+    MeetingAttendee recordFromRoom(const RoomAttendee &entry, int deviceId) const;
+
+    MeetingModel *const q;
+    MeetingInfo m_info;
+    qtwebrtc::Broadcaster *m_broadcaster = nullptr;
+    // Open while the engine can take calls; shut from the engine thread as it finishes.
+    struct EngineGate
+    {
+        QMutex mutex;
+        bool open = true;
+    };
+    std::shared_ptr<EngineGate> m_engineGate;
+    bool m_warnedNoEngine = false;
+    QString m_meetingTime{QStringLiteral("00:00:00")};
+    int m_meetingTimerId = 0;
+    int m_elapsedSeconds = 0;
+    qint64 m_hostUid = 0;
+    qint64 m_userId = 0;
+    bool m_canUnmuteAudio = true;
+    bool m_isHost = false;
+    bool m_webSocketConnected = false;
+    // Speaking list: name -> arrival order, so a decibel report costs one hash operation.
+    QHash<QString, quint64> m_speakingList;
+    quint64 m_speakingSeq = 0;
+    QList<QString> m_whoRSpeaking;
+    bool m_muteAllAudio = false;
+    AccountBase *m_account = nullptr;
+    int m_state = MeetingDefines::NOTCREATE;
+    int m_ringingStatus = MeetingDefines::CALLING;
+    MeetingAttendeeList *m_searchModel = nullptr;
+    MeetingAttendeeList *m_activeAttendeeList = nullptr;
+    MeetingAttendeeList *m_attendeeList = nullptr;
+    MeetingAttendeeList *m_pendingAttendeeList = nullptr;
+    MeetingAttendeeList *m_callingAttendeeList = nullptr;
+    QByteArray m_verifyKey;
+    bool m_canUnmuteVideo = true;
+    bool m_muteAllVideo = false;
+    bool m_mirror = true;
+    bool m_canMultiShare = false;
+    bool m_shareDesktopVoice = false;
+    bool m_isShared = false;
+    bool m_canSpeakingPrivileges = false;
+    bool m_localConstructs = false;
+    bool m_ringingPending = false;
+    bool m_ringing = false;
+    qint16 m_whiteboardReplyCount = 0;
+    QString m_whiteboardShareId;
+    QList<QString> m_whiteboardShareIds;
+    // Whiteboards seen in room information before the own entry, by owner id.
+    QMap<qint64, QString> m_heldWhiteboards;
+    im::whiteboard::TransferData *m_keptUserJoin = nullptr;
+    QThread m_engineThread;
+    QString m_logUrl;
+    QFile m_logFile;
+    bool m_logFailureReported = false;
+    bool m_logFull = false;
+};
