@@ -2,6 +2,7 @@
 // through the request and media channels, send paced audio mute changes and leave. For every
 // (change, receiver) pair it measures the time from the sender's send to the receiver's
 // arrival, and reads the server's peak memory. Growth is printed against the smallest size.
+#include "../procstat.h"
 #include "loadbot.h"
 #include "serverrun.h"
 #include <QCommandLineParser>
@@ -44,6 +45,8 @@ struct Result
     qsizetype samples = 0;
     double signInS = 0, joinS = 0, leaveS = 0;
     double serverCpuS = 0;
+    // CPU time per change during the change rounds: the server's fan-out, the bots' reading.
+    double serverMsPerChange = 0, botsMsPerChange = 0;
     double peakMiB = 0;
 };
 
@@ -241,8 +244,14 @@ bool measure(const QString &serverPath, int n, const Settings &s, Result *r)
         joins.push_back(b->joinNs());
     r->join = percentiles(joins);
 
+    const double serverCpu0 = server.cpuSeconds();
+    const double botsCpu0 = procstat::cpuSeconds(QCoreApplication::applicationPid());
     if (!phase("changes", changeRounds(bots, s, log)))
         return false;
+    const double changes = double(qMax<qsizetype>(1, log.changes()));
+    r->serverMsPerChange = (server.cpuSeconds() - serverCpu0) * 1e3 / changes;
+    r->botsMsPerChange =
+        (procstat::cpuSeconds(QCoreApplication::applicationPid()) - botsCpu0) * 1e3 / changes;
     r->change = percentiles(log.latencies());
     r->samples = log.arrivals();
 
@@ -308,8 +317,8 @@ int main(int argc, char **argv)
 
     std::printf("%d rounds of %d audio mute changes, one every %d ms; joins 8 at a time\n",
                 s.rounds, s.senders, s.gapMs);
-    std::printf("bots  join p50/p99 ms  change p50/p99/max ms  samples  sign-in/join/leave s"
-                "  server CPU s  server peak MiB\n");
+    std::printf("bots  join p50/p99 ms  change p50/p99/max ms  samples  CPU ms/change server/bots"
+                "  sign-in/join/leave s  server CPU s  server peak MiB\n");
     std::vector<Result> results;
     for (int n : std::as_const(s.sizes)) {
         Result r;
@@ -318,11 +327,11 @@ int main(int argc, char **argv)
             return 1;
         }
         results.push_back(r);
-        std::printf("%4d  %6.1f/%6.1f    %6.1f/%6.1f/%6.1f   %7lld  %5.2f/%5.2f/%5.2f    %9.2f"
-                    "  %15.1f\n",
+        std::printf("%4d  %6.1f/%6.1f    %6.1f/%6.1f/%6.1f   %7lld  %12.2f/%5.2f        "
+                    "%5.2f/%5.2f/%5.2f    %9.2f  %15.1f\n",
                     r.bots, r.join.p50, r.join.p99, r.change.p50, r.change.p99, r.change.max,
-                    static_cast<long long>(r.samples), r.signInS, r.joinS, r.leaveS, r.serverCpuS,
-                    r.peakMiB);
+                    static_cast<long long>(r.samples), r.serverMsPerChange, r.botsMsPerChange,
+                    r.signInS, r.joinS, r.leaveS, r.serverCpuS, r.peakMiB);
         std::fflush(stdout);
     }
     const Result &base = results.front();

@@ -1,7 +1,7 @@
 #include "serverrun.h"
+#include "../procstat.h"
 #include <QDeadlineTimer>
 #include <QFile>
-#include <unistd.h>
 
 bool ServerRun::start(const QString &program, const QByteArray &config, int timeoutMs,
                       QString *error)
@@ -56,25 +56,10 @@ QString ServerRun::certificate() const
 
 qint64 ServerRun::peakMemoryKiB() const
 {
-    QFile f(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
+    return procstat::peakMemoryKiB(m_process.processId());
 }
 
 double ServerRun::cpuSeconds() const
 {
-    QFile f(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    // The command name may hold spaces; the fields after it are fixed.
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    return procstat::cpuSeconds(m_process.processId());
 }
