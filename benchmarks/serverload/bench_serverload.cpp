@@ -75,7 +75,8 @@ bool runUntil(const std::function<bool()> &done, int timeoutMs)
         if (done() || deadline.hasExpired())
             loop.quit();
     });
-    poll.start(2);
+    // Only the driver waits for this; arrivals are stamped as their sockets are read.
+    poll.start(10);
     if (!done())
         loop.exec();
     return done();
