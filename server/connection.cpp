@@ -1,4 +1,5 @@
 #include "connection.h"
+#include "wireformat.h"
 
 Connection::Connection(QWebSocket *socket, qint64 maxFrame, QObject *parent)
     : QObject(parent), m_socket(socket), m_maxFrame(maxFrame)
@@ -33,18 +34,21 @@ void Connection::answer(quint64 requestId, int command, int code, const QByteArr
     send(e);
 }
 
-void Connection::push(im::wire::PushKind kind, const QByteArray &payload)
+QByteArray Connection::pushFrame(im::wire::PushKind kind, const QByteArray &payload)
 {
     im::wire::Envelope e;
     e.set_push(kind);
     e.set_payload(payload.toStdString());
-    send(e);
+    return wire::bytesOf(e);
+}
+
+void Connection::sendFrame(const QByteArray &frame)
+{
+    if (m_socket)
+        m_socket->sendBinaryMessage(frame);
 }
 
 void Connection::send(const im::wire::Envelope &e)
 {
-    QByteArray bytes(int(e.ByteSizeLong()), Qt::Uninitialized);
-    e.SerializeToArray(bytes.data(), int(bytes.size()));
-    if (m_socket)
-        m_socket->sendBinaryMessage(bytes);
+    sendFrame(wire::bytesOf(e));
 }

@@ -18,7 +18,8 @@ public:
     qint64 accountId() const { return m_accountId; }
     void setAccountId(qint64 id) { m_accountId = id; }
     void answer(quint64 requestId, int command, int code, const QByteArray &body = {});
-    void push(im::wire::PushKind kind, const QByteArray &payload);
+    static QByteArray pushFrame(im::wire::PushKind kind, const QByteArray &payload);
+    void sendFrame(const QByteArray &frame);
 
 signals:
     void request(Connection *connection, const im::wire::Envelope &envelope);

@@ -458,7 +458,7 @@ void Directory::endMeeting(const QString &meetingId)
     for (const im::MeetingAttendeeEntry &e : it->record.attendees())
         past.insert(e.user_id());
     m_meetings.erase(it);
-    emit pushReady(to, im::wire::MEETING_FINISHED, bytesOf(p));
+    emit pushReady(to, im::wire::MEETING_FINISHED, bytesOf(p), meetingId);
     emit meetingEnded(meetingId);
 }
 
@@ -541,11 +541,13 @@ void Directory::changed(StoredMeeting &m, const QList<qint64> &invitedNow)
     p.set_key(m.key.toStdString());
     p.set_client_id(m.clientId.toStdString());
     QList<qint64> others = audience(m);
-    others.removeIf([&](qint64 uid) { return invitedNow.contains(uid); });
-    emit pushReady(others, im::wire::MEETING_UPDATED, bytesOf(p));
+    const QSet<qint64> called(invitedNow.begin(), invitedNow.end());
+    others.removeIf([&](qint64 uid) { return called.contains(uid); });
+    emit pushReady(others, im::wire::MEETING_UPDATED, bytesOf(p), id);
     if (!invitedNow.isEmpty()) {
+        // An invitation is never merged away: the called must hear it as one.
         p.set_invitation(true);
-        emit pushReady(invitedNow, im::wire::MEETING_UPDATED, bytesOf(p));
+        emit pushReady(invitedNow, im::wire::MEETING_UPDATED, bytesOf(p), QString());
     }
     for (qint64 uid : invitedNow)
         emit invited(id, uid, entryOf(m.record, uid, false)->inviter_id());
@@ -554,9 +556,12 @@ void Directory::changed(StoredMeeting &m, const QList<qint64> &invitedNow)
 QList<qint64> Directory::audience(const StoredMeeting &m) const
 {
     QList<qint64> out = m_conversations.value(str(m.record.dialog_id())).members;
+    QSet<qint64> listed(out.begin(), out.end());
     for (const im::MeetingAttendeeEntry &e : m.record.attendees()) {
-        if (!out.contains(e.user_id()))
+        if (!listed.contains(e.user_id())) {
+            listed.insert(e.user_id());
             out.append(e.user_id());
+        }
     }
     return out;
 }

@@ -48,8 +48,9 @@ public:
     void endMeeting(const QString &meetingId);
 
 signals:
+    // `mergeKey` names the meeting when a newer record of it may replace this push.
     void pushReady(const QList<qint64> &recipients, im::wire::PushKind kind,
-                   const QByteArray &payload);
+                   const QByteArray &payload, const QString &mergeKey);
     // The room calls these users now.
     void invited(const QString &meetingId, qint64 uid, qint64 inviter);
     void declined(const QString &meetingId, qint64 uid);

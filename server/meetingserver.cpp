@@ -62,7 +62,13 @@ bool MeetingServer::start(const Options &options, QString *error)
     m_directory = new Directory(
         *m_store, [this](const QString &id, qint64 uid) { return mediaUrl(id, uid); });
     m_directory->load();
-    connect(m_directory, &Directory::pushReady, this, &MeetingServer::deliver);
+    m_batcher = new PushBatcher(
+        options.pushWindowMs,
+        [this](const QList<qint64> &to, im::wire::PushKind kind, const QByteArray &payload) {
+            deliver(to, kind, payload);
+        },
+        this);
+    connect(m_directory, &Directory::pushReady, this, &MeetingServer::hold);
     connect(m_directory, &Directory::invited, this,
             [this](const QString &id, qint64 uid, qint64 inviter) {
                 if (Room *r = m_rooms.value(id))
@@ -154,7 +160,7 @@ void MeetingServer::onRequest(Connection *c, const im::wire::Envelope &e)
     m_held = nullptr;
     c->answer(e.request_id(), e.command(), reply.code, reply.body);
     for (const HeldPush &p : std::as_const(held))
-        deliver(p.recipients, p.kind, p.payload);
+        m_batcher->push(p.mergeKey, p.recipients, p.kind, p.payload);
 }
 
 void MeetingServer::signIn(Connection *c, const im::wire::Envelope &e)
@@ -180,17 +186,24 @@ void MeetingServer::signIn(Connection *c, const im::wire::Envelope &e)
     c->answer(e.request_id(), e.command(), 0, body);
 }
 
+void MeetingServer::hold(const QList<qint64> &recipients, im::wire::PushKind kind,
+                         const QByteArray &payload, const QString &mergeKey)
+{
+    if (m_held)
+        m_held->append({recipients, kind, payload, mergeKey});
+    else
+        m_batcher->push(mergeKey, recipients, kind, payload);
+}
+
 void MeetingServer::deliver(const QList<qint64> &recipients, im::wire::PushKind kind,
                             const QByteArray &payload)
 {
-    if (m_held) {
-        m_held->append({recipients, kind, payload});
-        return;
-    }
+    // One frame for every receiver: a push is encoded once, not once per connection.
+    const QByteArray frame = Connection::pushFrame(kind, payload);
     for (qint64 uid : recipients) {
         const QList<Connection *> devices = m_signedIn.values(uid);
         for (Connection *c : devices)
-            c->push(kind, payload);
+            c->sendFrame(frame);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "directory.h"
 #include "mediagate.h"
 #include "mediatoken.h"
+#include "pushbatcher.h"
 #include "store.h"
 #include <QHash>
 #include <QHostAddress>
@@ -30,6 +31,8 @@ public:
         QString certDir;
         quint16 mediaPort = 0;
         qint64 maxLogBytesPerAccount = 16 << 20;
+        // Record pushes of one meeting within this time are merged into one.
+        int pushWindowMs = 200;
     };
     static constexpr int kSignIn = 1;
 
@@ -51,12 +54,15 @@ private:
         QList<qint64> recipients;
         im::wire::PushKind kind;
         QByteArray payload;
+        QString mergeKey;
     };
 
     bool seed(const QString &configPath, QString *error);
     void onNewConnection();
     void onRequest(Connection *c, const im::wire::Envelope &e);
     void signIn(Connection *c, const im::wire::Envelope &e);
+    void hold(const QList<qint64> &recipients, im::wire::PushKind kind, const QByteArray &payload,
+              const QString &mergeKey);
     void deliver(const QList<qint64> &recipients, im::wire::PushKind kind,
                  const QByteArray &payload);
     void acceptMedia(QWebSocket *socket);
@@ -70,6 +76,7 @@ private:
     std::unique_ptr<MediaToken> m_tokens;
     Directory *m_directory = nullptr;
     MediaGate *m_gate = nullptr;
+    PushBatcher *m_batcher = nullptr;
     QMultiHash<qint64, Connection *> m_signedIn;
     QHash<QString, Room *> m_rooms;
     QList<HeldPush> *m_held = nullptr;

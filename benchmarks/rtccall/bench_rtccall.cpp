@@ -3,6 +3,7 @@
 // second on every stream, and CPU per client and for Janus. Growth is printed as ratios
 // against the two-client call of the same run. Where the delay goes is read from the same
 // stamps at the encoder's output and the decoder's output.
+#include "../procstat.h"
 #include "callparticipant.h"
 #include "janusprocess.h"
 #include "stagetimes.h"
@@ -55,19 +56,6 @@ double processCpuSeconds()
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double janusCpuSeconds(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    // The command name may hold spaces; the fields after it are fixed.
-    const QByteArray stat = f.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-}
-
 void wait(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
@@ -103,7 +91,7 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
             before[{c->uid, o->uid}] = c->tracks.value(o->uid).frames;
     }
     const double cpu0 = processCpuSeconds();
-    const double janus0 = janusCpuSeconds(janus.pid());
+    const double janus0 = procstat::cpuSeconds(janus.pid());
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
     pump(seconds * 1000);
     const double wall = (QDateTime::currentMSecsSinceEpoch() - t0) / 1000.0;
@@ -113,7 +101,7 @@ Result measure(meetingjanus::JanusProcess &janus, int n, int seconds)
     Result r;
     r.clients = n;
     r.cpuPerClient = (processCpuSeconds() - cpu0) / wall / n * 100;
-    r.janusCpu = (janusCpuSeconds(janus.pid()) - janus0) / wall * 100;
+    r.janusCpu = (procstat::cpuSeconds(janus.pid()) - janus0) / wall * 100;
     QList<qint32> latencies;
     double sumFps = 0;
     r.minFps = 1e9;
