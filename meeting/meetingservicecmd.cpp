@@ -17,6 +17,13 @@ namespace {
 // the joining link of the list answer, so a malformed answer gets a code of its own.
 constexpr int kMalformedAnswer = -2;
 
+// Without a loaded translation the text is its id, which has no place for the link id; Qt
+// would warn on every failure.
+QString withId(const QString &text, const QString &id)
+{
+    return text.contains(QLatin1String("%1")) ? text.arg(id) : text;
+}
+
 // The exact bytes of a request; false when the message cannot be encoded (over 2 GiB).
 bool serialize(const google::protobuf::MessageLite &request, QByteArray &out)
 {
@@ -248,7 +255,7 @@ void MeetingServiceCmd::createOrUpdateMeetingLink(const QString &id, const QStri
         if (code == 28101)
             text = qtTrId("create_meeting_link_exceed");
         else if (!id.isEmpty())
-            text = qtTrId("update_meeting_link_failed").arg(id);
+            text = withId(qtTrId("update_meeting_link_failed"), id);
         else
             text = qtTrId("create_meeting_link_failed");
         reportError(code, text, CreateOrUpdateLink);
@@ -295,7 +302,7 @@ void MeetingServiceCmd::deleteMeetingLink(const QString &id, bool flag)
         if (code == 0)
             manager->meetingLinkList()->deleteMeetingLink(id);
         else
-            reportError(code, qtTrId("delete_meeting_link_failed").arg(id), DeleteLink);
+            reportError(code, withId(qtTrId("delete_meeting_link_failed"), id), DeleteLink);
     };
     send(account, DeleteLink, req, answer);
 }
@@ -345,7 +352,7 @@ void MeetingServiceCmd::getMeetingLink(const QString &id, const QString &passwor
                        if (code == 404 || code == 28501)
                            text = qtTrId("no_active_meeting");
                        else if (code != 0 && code != MeetingDefines::INVALID_PASSWORD)
-                           text = qtTrId("get_meeting_link_failed").arg(id);
+                           text = withId(qtTrId("get_meeting_link_failed"), id);
                        QPointer<MeetingManager> manager = managerOf(account);
                        if (!manager)
                            return;
@@ -375,9 +382,10 @@ void MeetingServiceCmd::joinMeetingByLink(const QString &id, const QString &pass
         const int state = (ok != cancel) ? MeetingLinkItem::APPLIED : MeetingLinkItem::NOT_APPLIED;
         manager->meetingLinkList()->setJoiningMeetingLinkState(id, state);
         if (!ok)
-            reportError(
-                code,
-                cancel ? qtTrId("general_fail") : qtTrId("join_meeting_by_link_failed").arg(id), 0);
+            reportError(code,
+                        cancel ? qtTrId("general_fail")
+                               : withId(qtTrId("join_meeting_by_link_failed"), id),
+                        0);
     };
     send(account, JoinByLink, req, answer);
 }

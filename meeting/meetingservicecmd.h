@@ -39,8 +39,11 @@ public:
     ///
     /// `manager` is not owned; a copy talks to the same manager.
     explicit MeetingServiceCmd(MeetingManager *manager);
+    /// A copy that talks to the same manager.
     MeetingServiceCmd(const MeetingServiceCmd &other);
+    /// Makes this object talk to `other`'s manager.
     MeetingServiceCmd &operator=(const MeetingServiceCmd &other);
+    /// Pending answers still reach the manager: they do not hold this object.
     ~MeetingServiceCmd();
 
     /// Asks the server to create a meeting announced by the chat message `message` with the
