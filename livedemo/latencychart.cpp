@@ -1,0 +1,48 @@
+#include "latencychart.h"
+#include <QChart>
+#include <QChartView>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QValueAxis>
+
+namespace latencychart {
+
+bool save(const QList<Line> &lines, const QString &title, const QString &path)
+{
+    auto *chart = new QChart;
+    chart->setTitle(title);
+    auto *x = new QValueAxis;
+    x->setTitleText(QStringLiteral("seconds since start"));
+    auto *y = new QValueAxis;
+    y->setTitleText(QStringLiteral("capture to display, ms"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    double maxX = 1, maxY = 10;
+    for (const Line &line : lines) {
+        auto *series = new QLineSeries;
+        series->setName(line.name);
+        series->append(line.points);
+        for (const QPointF &p : line.points) {
+            maxX = std::max(maxX, p.x());
+            maxY = std::max(maxY, p.y());
+        }
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    x->setRange(0, maxX);
+    y->setRange(0, maxY * 1.1);
+
+    QChartView view(chart); // owns the chart
+    view.setRenderHint(QPainter::Antialiasing);
+    view.resize(1200, 700);
+    QImage image(view.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    view.render(&painter);
+    painter.end();
+    return image.save(path);
+}
+
+} // namespace latencychart
