@@ -38,6 +38,11 @@ void FrameStats::onFrame(const QVideoFrame &shown)
         return;
     }
     Stream &s = m_streams[qint64(stamp->sender)];
+    if (s.frames > 0 && stamp->counter == s.lastCounter) {
+        ++s.repeats;
+        return;
+    }
+    s.lastCounter = stamp->counter;
     ++s.frames;
     s.samples.append({QDateTime::currentMSecsSinceEpoch(),
                       FrameStamp::elapsedMs(stamp->captureMs, FrameStamp::nowMs())});
@@ -55,6 +60,7 @@ QJsonObject FrameStats::toJson() const
         streams.append(QJsonObject{{QStringLiteral("sender"), double(it.key())},
                                    {QStringLiteral("frames"), it->frames},
                                    {QStringLiteral("badStamps"), it->badStamps},
+                                   {QStringLiteral("repeats"), it->repeats},
                                    {QStringLiteral("samples"), samples}});
     }
     QJsonObject levels;

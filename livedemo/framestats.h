@@ -23,6 +23,8 @@ public:
     {
         int frames = 0;
         int badStamps = 0;
+        int repeats = 0; // the same frame handed to an output again
+        quint32 lastCounter = 0;
         QList<Sample> samples;
     };
 

@@ -1,6 +1,6 @@
 #include "latencychart.h"
 #include <QChart>
-#include <QChartView>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QLineSeries>
 #include <QPainter>
@@ -34,13 +34,15 @@ bool save(const QList<Line> &lines, const QString &title, const QString &path)
     x->setRange(0, maxX);
     y->setRange(0, maxY * 1.1);
 
-    QChartView view(chart); // owns the chart
-    view.setRenderHint(QPainter::Antialiasing);
-    view.resize(1200, 700);
-    QImage image(view.size(), QImage::Format_ARGB32);
+    // A view never shown lays nothing out: the chart is sized and painted through its scene.
+    QGraphicsScene scene; // owns the chart
+    chart->resize(1200, 700);
+    scene.addItem(chart);
+    QImage image(1200, 700, QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    view.render(&painter);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(image.rect()), QRectF(0, 0, 1200, 700));
     painter.end();
     return image.save(path);
 }

@@ -5,11 +5,11 @@
 #include <QPointer>
 #include <QString>
 #include <accountbase.h>
+#include <meetingmodel.h>
 #include <memory>
 #include <optional>
 
 class MeetingManager;
-class MeetingModel;
 class QQmlApplicationEngine;
 
 // One participant of the live demo: a signed-in account of the reference host, the meeting
