@@ -14,7 +14,7 @@ packages=(
     fonts-dejavu-core libgl1-mesa-dri
     janus libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-nice
-    gstreamer1.0-tools qt6-websockets-dev
+    gstreamer1.0-tools qt6-websockets-dev qt6-charts-dev
 )
 
 missing=()

@@ -1,0 +1,186 @@
+#include "livecoordinator.h"
+#include "callparticipant.h"
+#include "framestats.h"
+#include "janusprocess.h"
+#include "latencychart.h"
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using meetingjanus::CallParticipant;
+using meetingjanus::JanusProcess;
+
+namespace {
+constexpr quint64 kRoom = 5150;
+constexpr qint64 kFirstUid = 101;
+constexpr int kStartUpAllowanceMs = 120000; // Janus, QML and the first key frames, when loaded
+
+QJsonObject readJson(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+} // namespace
+
+int LiveCoordinator::run()
+{
+    QString why = JanusProcess::missingReason();
+    if (why.isEmpty())
+        why = CallParticipant::missingElements();
+    if (!why.isEmpty()) {
+        std::fprintf(stderr, "live demo: no call possible here: %s\n", qPrintable(why));
+        return 77;
+    }
+    QDir().mkpath(m_options.outDir);
+    JanusProcess janus;
+    QString error;
+    if (!janus.start(&error)) {
+        std::fprintf(stderr, "live demo: %s\n", qPrintable(error));
+        return 1;
+    }
+    const QString secret = QString::number(QRandomGenerator::global()->generate64(), 36);
+    if (!CallParticipant::createRoom(janus.url(), kRoom, secret, &error)) {
+        std::fprintf(stderr, "live demo: cannot create the room: %s\n", qPrintable(error));
+        return 1;
+    }
+    const bool ran = runClients(janus.url().toString(), kRoom, secret);
+    janus.stop();
+    const int status = report();
+    return ran ? status : 1;
+}
+
+QList<qint64> LiveCoordinator::users() const
+{
+    QList<qint64> uids;
+    for (int i = 0; i < m_options.clients; ++i)
+        uids.append(kFirstUid + i);
+    return uids;
+}
+
+bool LiveCoordinator::runClients(const QString &janusUrl, quint64 room, const QString &secret)
+{
+    const QList<qint64> uids = users();
+    QStringList userArg;
+    for (qint64 uid : uids)
+        userArg.append(QString::number(uid));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("MEETING_RTC_AUDIO_SINK")))
+        env.insert(QStringLiteral("MEETING_RTC_AUDIO_SINK"),
+                   QStringLiteral("fakesink sync=false async=false"));
+    env.insert(QStringLiteral("MEETING_RTC_SCREEN"), QStringLiteral("synthetic"));
+
+    m_startMs = QDateTime::currentMSecsSinceEpoch();
+    std::vector<std::unique_ptr<QProcess>> clients;
+    for (qint64 uid : uids) {
+        const qint64 host = uids.first();
+        const QString url =
+            CallParticipant::mediaUrl(QUrl(janusUrl), room, uid == host ? secret : QString(), host);
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        p->setStandardOutputFile(
+            QDir(m_options.outDir).filePath(QStringLiteral("client-%1.log").arg(uid)));
+        p->start(m_options.clientProgram,
+                 {QStringLiteral("--client"), QString::number(uid), QStringLiteral("--users"),
+                  userArg.join(u','), QStringLiteral("--media-url"), url,
+                  QStringLiteral("--seconds"), QString::number(m_options.seconds),
+                  QStringLiteral("--out"), m_options.outDir});
+        clients.push_back(std::move(p));
+    }
+    bool ok = true;
+    QDeadlineTimer deadline(m_options.seconds * 1000 + kStartUpAllowanceMs);
+    for (auto &p : clients) {
+        const bool finished =
+            p->waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
+        if (!finished || p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
+            std::fprintf(stderr, "live demo: client pid %lld %s (see its log)\n", p->processId(),
+                         finished ? "failed" : "did not finish in time");
+            ok = false;
+        }
+        if (!finished) {
+            p->kill();
+            p->waitForFinished(3000);
+        }
+    }
+    return ok;
+}
+
+int LiveCoordinator::report() const
+{
+    QList<latencychart::Line> lines;
+    int status = 0;
+    for (qint64 uid : users()) {
+        const QJsonObject client =
+            readJson(QDir(m_options.outDir).filePath(QStringLiteral("client-%1.json").arg(uid)));
+        if (client.isEmpty()) {
+            std::printf("client %lld: no summary\n", uid);
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(summaryLine(client)));
+        for (const QJsonValue &s : client.value(QStringLiteral("streams")).toArray()) {
+            const QJsonObject stream = s.toObject();
+            latencychart::Line line{
+                QStringLiteral("%1 to %2")
+                    .arg(qint64(stream.value(QStringLiteral("sender")).toDouble()))
+                    .arg(uid),
+                {}};
+            for (const QJsonValue &v : stream.value(QStringLiteral("samples")).toArray()) {
+                const QJsonArray sample = v.toArray();
+                line.points.append({(sample.at(0).toDouble() - double(m_startMs)) / 1000.0,
+                                    sample.at(1).toDouble()});
+            }
+            lines.append(line);
+        }
+    }
+    const QString chart = QDir(m_options.outDir).filePath(QStringLiteral("latency.png"));
+    if (!latencychart::save(lines, QStringLiteral("Capture-to-display latency per stream"),
+                            chart)) {
+        std::fprintf(stderr, "live demo: cannot write %s\n", qPrintable(chart));
+        status = 1;
+    }
+    return status;
+}
+
+// "client 101: 102 at 14.9 fps level 76, ...; latency p50 .. p95 .. max .. ms"
+QString LiveCoordinator::summaryLine(const QJsonObject &client)
+{
+    const QJsonObject levels = client.value(QStringLiteral("peakLevels")).toObject();
+    QStringList parts;
+    QList<int> all;
+    for (const QJsonValue &s : client.value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = s.toObject();
+        const QJsonArray samples = stream.value(QStringLiteral("samples")).toArray();
+        const QString sender =
+            QString::number(qint64(stream.value(QStringLiteral("sender")).toDouble()));
+        double span = 0;
+        if (samples.size() > 1)
+            span = (samples.last().toArray().at(0).toDouble() -
+                    samples.first().toArray().at(0).toDouble()) /
+                   1000.0;
+        for (const QJsonValue &v : samples)
+            all.append(v.toArray().at(1).toInt());
+        parts.append(QStringLiteral("from %1 %2 frames at %3 fps, peak level %4")
+                         .arg(sender)
+                         .arg(stream.value(QStringLiteral("frames")).toInt())
+                         .arg(span > 0 ? (samples.size() - 1) / span : 0.0, 0, 'f', 1)
+                         .arg(levels.value(sender).toDouble(), 0, 'f', 0));
+    }
+    const FrameStats::Percentiles p = FrameStats::percentiles(all);
+    return QStringLiteral("client %1: %2; latency p50 %3 ms, p95 %4 ms, max %5 ms")
+        .arg(qint64(client.value(QStringLiteral("uid")).toDouble()))
+        .arg(parts.isEmpty() ? QStringLiteral("no frames") : parts.join(QStringLiteral("; ")))
+        .arg(p.p50)
+        .arg(p.p95)
+        .arg(p.max);
+}
