@@ -130,7 +130,8 @@ public:
     void sendData(im::whiteboard::TransferData *data);
     void setWhiteboard(QImage *whiteboard);
 
-    // Engines and media pipelines alive in this process, for leak checks.
+    // Engines, and media pipelines whose WebRTC element GStreamer has not yet freed, alive in
+    // this process, for leak checks.
     static int aliveCount();
     static int pipelineCount();
 

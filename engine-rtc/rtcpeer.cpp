@@ -310,6 +310,9 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *msg, gpointer data)
         const double peak = maxOf(st, "peak");
         s.post([rms, peak](RtcPeer *p) { emit p->audioLevel(rms, peak); });
     }
+    // A dropped message is ours to release; each one holds its sender, which would leak the
+    // element with it.
+    gst_message_unref(msg);
     return GST_BUS_DROP;
 }
 
@@ -390,6 +393,29 @@ void onAnswer(GstPromise *promise, gpointer data)
     onDescriptionCreated(promise, data, "answer");
 }
 
+// The media server has an address of its own, so router port mapping buys nothing; and the
+// agent's port-mapping thread outlives the peer, still running when the process exits.
+void configureIce(GstElement *webrtc, bool loopbackOnly)
+{
+    GstWebRTCICE *ice = nullptr;
+    g_object_get(webrtc, "ice-agent", &ice, nullptr);
+    if (!ice)
+        return;
+    GObject *agent = nullptr;
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(ice), "agent"))
+        g_object_get(ice, "agent", &agent, nullptr);
+    if (agent) {
+        g_object_set(agent, "upnp", FALSE, nullptr);
+        g_object_unref(agent);
+    }
+    if (loopbackOnly) {
+        gboolean added = FALSE;
+        g_signal_emit_by_name(ice, "add-local-ip-address", "127.0.0.1", &added);
+        g_object_set(ice, "ice-tcp", FALSE, nullptr);
+    }
+    gst_object_unref(ice);
+}
+
 void setDirections(GstElement *webrtc, GstWebRTCRTPTransceiverDirection direction)
 {
     GArray *transceivers = nullptr;
@@ -430,7 +456,6 @@ void RtcPeer::stop()
     m_shared->webrtc.reset();
     m_webrtc.reset();
     m_pipeline.reset();
-    --g_livePipelines;
 }
 
 int RtcPeer::liveCount()
@@ -442,7 +467,6 @@ bool RtcPeer::start(QString *error)
 {
     if (!build(error))
         return false;
-    ++g_livePipelines;
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         *error = QStringLiteral("the media pipeline does not start");
         return false;
@@ -483,18 +507,13 @@ bool RtcPeer::build(QString *error)
     }
     m_webrtc.reset(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "rtc"));
     m_shared->webrtc.reset(GST_ELEMENT(gst_object_ref(m_webrtc.get())));
+    // Counted until GStreamer frees the element, so a reference left behind shows as a leak.
+    ++g_livePipelines;
+    g_object_weak_ref(
+        G_OBJECT(m_webrtc.get()), [](gpointer, GObject *) { --g_livePipelines; }, nullptr);
 
     GstElement *rtc = m_webrtc.get();
-    if (m_options.loopbackOnly) {
-        GstWebRTCICE *ice = nullptr;
-        g_object_get(rtc, "ice-agent", &ice, nullptr);
-        if (ice) {
-            gboolean added = FALSE;
-            g_signal_emit_by_name(ice, "add-local-ip-address", "127.0.0.1", &added);
-            g_object_set(ice, "ice-tcp", FALSE, nullptr);
-            gst_object_unref(ice);
-        }
-    }
+    configureIce(rtc, m_options.loopbackOnly);
     connectSignal(rtc, "on-ice-candidate", onIceCandidate, m_shared);
     connectSignal(rtc, "notify::ice-gathering-state", onGatheringState, m_shared);
     connectSignal(rtc, "notify::connection-state", onConnectionStateNotify, m_shared);
