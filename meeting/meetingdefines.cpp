@@ -1,5 +1,6 @@
 #include "meetingdefines.h"
 #include "contactbase.h"
+#include "im.pb.h"
 #include "meetingattendeeuser.h"
 
 Q_LOGGING_CATEGORY(lcMeeting, "im.meeting")
@@ -8,8 +9,7 @@ MeetingAttendee::MeetingAttendee(qint64 userId, int deviceId, int status, qint64
                                  int role, bool fromServer)
     : inviterId(inviterId), userId(userId), deviceId(deviceId),
       status(fromServer ? coverStatus(status) : status), role(fromServer ? coverRole(role) : role)
-{
-}
+{}
 
 MeetingAttendee::~MeetingAttendee()
 {
@@ -53,8 +53,8 @@ int MeetingAttendee::coverRole(int serverRole) const
 
 bool MeetingAttendee::operator==(const MeetingAttendee &other) const
 {
-    return inviterId == other.inviterId && userId == other.userId &&
-           deviceId == other.deviceId && user == other.user;
+    return inviterId == other.inviterId && userId == other.userId && deviceId == other.deviceId &&
+           user == other.user;
 }
 
 namespace {
@@ -98,6 +98,24 @@ bool MeetingAttendee::operator>(const MeetingAttendee &other) const
 bool MeetingAttendee::operator>=(const MeetingAttendee &other) const
 {
     return compareChain(*this, other, [](int l, int r) { return l >= r; });
+}
+
+MeetingInfo MeetingInfo::fromMeeting(const im::Meeting &meeting)
+{
+    MeetingInfo info;
+    info.meetingId = QString::fromStdString(meeting.id());
+    info.dialogId = QString::fromStdString(meeting.dialog_id());
+    info.meetingName = QString::fromStdString(meeting.name());
+    info.messageId = meeting.msg_id();
+    info.version = meeting.version();
+    info.speakerCapacity = meeting.speaker_capacity();
+    info.isPrivateCall = meeting.is_private_call();
+    info.disableSpeakingPrivileges = meeting.disable_speaking_privileges();
+    info.attendees.reserve(meeting.attendees_size());
+    for (const im::MeetingAttendeeEntry &e : meeting.attendees())
+        info.attendees.append(MeetingAttendee(e.user_id(), e.device_id(), e.status(),
+                                              e.inviter_id(), e.role(), true));
+    return info;
 }
 
 void MeetingInfo::update(const MeetingInfo &other)

@@ -9,6 +9,10 @@
 #include <QSharedPointer>
 #include <QString>
 
+namespace im {
+class Meeting;
+}
+
 /// \file
 /// The enumerations and value records that the whole module and its QML user interface share,
 /// and the module's logging category.
@@ -288,6 +292,11 @@ struct MEETING_EXPORT MeetingInfo
     /// and `clientId` only when not empty in `other`, and `attendees` always (an empty list
     /// empties the stored one).
     void update(const MeetingInfo &other);
+
+    /// The record a server message describes: id, conversation, name, message id, version,
+    /// speaker capacity, the two flags and the attendees. What the message does not carry
+    /// (media server address, nonce, key, client id, extra) stays empty.
+    static MeetingInfo fromMeeting(const im::Meeting &meeting);
 
     /// The server's id of the meeting; empty while a meeting this user starts has no id yet.
     QString meetingId{QLatin1String("")};

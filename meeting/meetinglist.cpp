@@ -14,25 +14,6 @@
 
 namespace {
 
-MeetingInfo infoFromMeeting(const im::Meeting &meeting, const QString &mediaServerUrl)
-{
-    MeetingInfo info;
-    info.meetingId = QString::fromStdString(meeting.id());
-    info.dialogId = QString::fromStdString(meeting.dialog_id());
-    info.meetingName = QString::fromStdString(meeting.name());
-    info.mediaServerUrl = mediaServerUrl;
-    info.messageId = meeting.msg_id();
-    info.version = meeting.version();
-    info.speakerCapacity = meeting.speaker_capacity();
-    info.isPrivateCall = meeting.is_private_call();
-    info.disableSpeakingPrivileges = meeting.disable_speaking_privileges();
-    info.attendees.reserve(meeting.attendees_size());
-    for (const im::MeetingAttendeeEntry &e : meeting.attendees())
-        info.attendees.append(MeetingAttendee(e.user_id(), e.device_id(), e.status(),
-                                              e.inviter_id(), e.role(), true));
-    return info;
-}
-
 bool ownStatusBusy(const AccountBase *account)
 {
     const QSharedPointer<ContactItem> self = account->selfContact();
@@ -195,7 +176,8 @@ void MeetingList::updateMeeting(const im::Meeting &meeting, const QString &media
     }
     if (meeting.attendees_size() == 0)
         return;
-    const MeetingInfo info = infoFromMeeting(meeting, mediaServerUrl);
+    MeetingInfo info = MeetingInfo::fromMeeting(meeting);
+    info.mediaServerUrl = mediaServerUrl;
     bool wasInviting = false;
     if (MeetingModel *model = findModel(info.meetingId, info.dialogId)) {
         MeetingAttendee own;

@@ -18,22 +18,10 @@
 namespace {
 MeetingInfo infoFrom(const im::wire::MeetingPush &push)
 {
-    const im::Meeting &m = push.meeting();
-    MeetingInfo info;
-    info.meetingId = QString::fromStdString(m.id());
-    info.dialogId = QString::fromStdString(m.dialog_id());
-    info.meetingName = QString::fromStdString(m.name());
-    info.messageId = m.msg_id();
-    info.version = m.version();
-    info.speakerCapacity = m.speaker_capacity();
-    info.isPrivateCall = m.is_private_call();
-    info.disableSpeakingPrivileges = m.disable_speaking_privileges();
+    MeetingInfo info = MeetingInfo::fromMeeting(push.meeting());
     info.nonce = QString::fromStdString(push.nonce());
     info.meetingKey = QByteArray::fromStdString(push.key());
     info.clientId = QString::fromStdString(push.client_id());
-    for (const im::MeetingAttendeeEntry &e : m.attendees())
-        info.attendees.append(MeetingAttendee(e.user_id(), e.device_id(), e.status(),
-                                              e.inviter_id(), e.role(), true));
     return info;
 }
 
