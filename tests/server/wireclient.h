@@ -1,6 +1,7 @@
 #pragma once
 #include "meeting.pb.h"
 #include "wire.pb.h"
+#include "wireformat.h"
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,12 +12,7 @@
 
 // The request channel spoken by hand, as an untrusted client or a test needs it.
 namespace wireclient {
-template <class Message> QByteArray bytesOf(const Message &m)
-{
-    QByteArray bytes(int(m.ByteSizeLong()), Qt::Uninitialized);
-    m.SerializeToArray(bytes.data(), int(bytes.size()));
-    return bytes;
-}
+using wire::bytesOf;
 
 inline QByteArray envelope(quint64 id, int command, const QByteArray &payload = {})
 {
