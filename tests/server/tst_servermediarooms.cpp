@@ -92,6 +92,13 @@ void tst_ServerMediaRooms::roomFollowsTheMeeting()
         QTest::qWait(50);
     QVERIFY(!roomExists(janus.url(), room));
     QVERIFY(roomExists(janus.url(), secondRoom));
+
+    // The secret guards the room: a guest's guess is refused with Janus's reason.
+    QString why;
+    QVERIFY(!RoomRequest::sendAndWait(
+        janus.url(), RoomRequest::destroy(secondRoom, QStringLiteral("guess")), nullptr, &why));
+    QVERIFY(!why.isEmpty() && !why.contains(QStringLiteral("guess")));
+    QVERIFY(roomExists(janus.url(), secondRoom));
 }
 
 void tst_ServerMediaRooms::unreachableJanusRefusesTheJoin()
