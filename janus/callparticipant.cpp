@@ -1,10 +1,7 @@
 #include "callparticipant.h"
 #include "framestamp.h"
-#include "januslink.h"
+#include "roomrequest.h"
 #include <QDateTime>
-#include <QEventLoop>
-#include <QJsonObject>
-#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 #include <algorithm>
@@ -129,39 +126,8 @@ QString CallParticipant::mediaUrl(const QUrl &janus, quint64 room, const QString
 bool CallParticipant::createRoom(const QUrl &janus, quint64 room, const QString &secret,
                                  QString *error, int timeoutMs)
 {
-    rtc::JanusLink link;
-    QEventLoop loop;
-    QTimer::singleShot(timeoutMs, &loop, [&] {
-        *error = QStringLiteral("Janus did not create the room in time");
-        loop.quit();
-    });
-    QObject::connect(&link, &rtc::JanusLink::lost, &loop, [&](const QString &why) {
-        *error = why;
-        loop.quit();
-    });
-    QObject::connect(&link, &rtc::JanusLink::ready, &loop, [&] {
-        link.attach([&](bool ok, const QJsonObject &m) {
-            const auto handle = quint64(
-                m.value(QStringLiteral("data")).toObject().value(QStringLiteral("id")).toDouble());
-            if (!ok || handle == 0) {
-                *error = QStringLiteral("Janus refused the VideoRoom plugin");
-                return loop.quit();
-            }
-            const QJsonObject body{{QStringLiteral("request"), QStringLiteral("create")},
-                                   {QStringLiteral("room"), double(room)},
-                                   {QStringLiteral("secret"), secret},
-                                   {QStringLiteral("publishers"), 32}};
-            link.message(handle, body, {}, [&](bool ok, const QJsonObject &answer) {
-                *error = ok ? QString() : rtc::JanusLink::pluginError(answer);
-                loop.quit();
-            });
-        });
-    });
-    error->clear();
-    link.open(janus);
-    loop.exec();
-    link.close();
-    return error->isEmpty();
+    return RoomRequest::sendAndWait(janus, RoomRequest::create(room, secret), nullptr, error,
+                                    timeoutMs);
 }
 
 QString CallParticipant::missingElements()

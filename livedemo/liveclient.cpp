@@ -1,4 +1,5 @@
 #include "liveclient.h"
+#include "clientsession.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -7,86 +8,32 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QTimer>
-#include <accountmanager.h>
 #include <cstdio>
-#include <meeting.pb.h>
 #include <meetingdefines.h>
-#include <meetinglist.h>
-#include <meetingmanager.h>
 #include <meetingmodel.h>
-#include <meetingservicecmd.h>
-#include <usermanager.h>
 
 namespace {
-const QString kDialog = QStringLiteral("live-room");
-const QString kMeeting = QStringLiteral("live");
 constexpr int kConnectTimeoutMs = 90000;
 constexpr int kLeaveTimeoutMs = 5000;
 } // namespace
 
 LiveClient::LiveClient(const Options &options, QObject *parent)
-    : QObject(parent), m_options(options), m_account(options.uid, 1),
+    : QObject(parent), m_options(options),
+      m_session(std::make_unique<ClientSession>(options.uid, options.token, options.server)),
       m_stats(new FrameStats(options.uid, this))
 {
-    m_account.addDialog(kDialog, true, options.uid);
-    for (qint64 uid : options.users)
-        m_account.userManager()->addContact(uid, QStringLiteral("User %1").arg(uid));
-    // Only the join answer of a server is needed: it carries the media room's address.
-    m_account.setServer([this](int command, const QByteArray &payload) {
-        return command == MeetingServiceCmd::JoinMeeting ? answerJoin(payload)
-                                                         : std::optional<AccountBase::Answer>();
-    });
-    m_manager = new MeetingManager(&m_account);
-    m_account.setMeetingManager(m_manager);
-    connect(AccountManager::getInstance(), &AccountManager::called, this, &LiveClient::onHostCall);
-    loadMeeting();
+    ClientSession::Media media;
+    media.camera = media.microphone = media.speaker = QString();
+    media.cameraOn = true;
+    m_session->setMedia(media);
+    connect(m_session.get(), &ClientSession::report, this, &LiveClient::onReport);
+    connect(m_session.get(), &ClientSession::mediaStarted, this, &LiveClient::onMediaStarted);
 }
 
 LiveClient::~LiveClient()
 {
     m_qml.reset();
-    signOut();
-}
-
-std::optional<AccountBase::Answer> LiveClient::answerJoin(const QByteArray &payload) const
-{
-    im::meeting::JoinMeetingReq req;
-    if (!req.ParseFromArray(payload.constData(), int(payload.size())))
-        return AccountBase::Answer{400, {}, 0};
-    im::meeting::JoinMeetingResp resp;
-    resp.set_media_server_url(m_options.mediaUrl.toStdString());
-    im::Meeting *meeting = resp.mutable_meeting();
-    meeting->set_id(req.meeting_id());
-    meeting->set_dialog_id(kDialog.toStdString());
-    meeting->set_name("Live call");
-    meeting->set_version(2);
-    const qint64 host = m_options.users.value(0);
-    for (qint64 uid : m_options.users) {
-        im::MeetingAttendeeEntry *entry = meeting->add_attendees();
-        entry->set_user_id(uid);
-        entry->set_inviter_id(host);
-        entry->set_status(uid == m_options.uid ? 1 : 3);
-    }
-    return AccountBase::Answer{0, QByteArray::fromStdString(resp.SerializeAsString()), 0};
-}
-
-void LiveClient::loadMeeting()
-{
-    MeetingInfo info;
-    info.meetingId = kMeeting;
-    info.dialogId = kDialog;
-    info.meetingName = QStringLiteral("Live call");
-    info.meetingKey = QByteArrayLiteral("0123456789abcdef0123456789abcdef");
-    info.version = 1;
-    const qint64 host = m_options.users.value(0);
-    for (qint64 uid : m_options.users) {
-        const int status = uid == m_options.uid ? MeetingDefines::INVITING : MeetingDefines::ACTIVE;
-        info.attendees.append(MeetingAttendee(uid, 1, status, host, 0, true));
-    }
-    MeetingInfoHash records;
-    records.insert(info.meetingId, info);
-    m_manager->meetingList(kDialog, true);
-    m_manager->setMeetings(kDialog, records);
+    m_session.reset();
 }
 
 bool LiveClient::start()
@@ -96,32 +43,46 @@ bool LiveClient::start()
     m_qml->load(QUrl(QStringLiteral("qrc:/live/Live.qml")));
     if (m_qml->rootObjects().isEmpty())
         return false;
-    MeetingList *list = m_manager->meetingList(kDialog, false);
-    m_call = list ? list->getMeetingModel(kMeeting) : nullptr;
-    if (!m_call)
-        return false;
-    connect(m_call, &MeetingModel::stateChanged, this, &LiveClient::onCallState);
-    emit callChanged();
     QTimer::singleShot(kConnectTimeoutMs, this, [this] {
         if (!m_finishing) {
             std::fprintf(stderr, "client %lld: the call did not connect in time\n", m_options.uid);
             finish(1);
         }
     });
-    return m_call->joinMeeting();
+    // A guest answers the host's invitation whenever it rings, also before sign-in is done.
+    if (!m_options.host)
+        m_session->command(QStringLiteral("accept"));
+    m_session->start();
+    return true;
 }
 
-void LiveClient::onHostCall(const QString &name, const QVariantList &args)
+// The session's view, one line per change, goes to the client's log.
+void LiveClient::onReport(const QString &line)
 {
-    if (name != QLatin1String("joinMeetingFinished") || !m_call ||
-        args.value(2).toString() != kMeeting)
+    std::printf("client %lld: %s\n", m_options.uid, qPrintable(line));
+    std::fflush(stdout);
+    // Signed in (again, after a reconnect): the host starts the meeting once, from the event
+    // loop, as the creation waits for its answer, which the sign-in answer's own delivery,
+    // still running here, would hold back.
+    if (line == QLatin1String("ready") && m_options.host && !std::exchange(m_meetingStarted, true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_session->command(QStringLiteral("call %1 Live call").arg(m_options.dialog));
+            },
+            Qt::QueuedConnection);
+    else if (line.startsWith(QLatin1String("callfailed")) || line == QLatin1String("joinfailed") ||
+             line.startsWith(QLatin1String("refused")))
+        finish(1);
+}
+
+void LiveClient::onMediaStarted(MeetingModel *model)
+{
+    if (m_call)
         return;
-    if (!args.value(0).toBool()) {
-        std::fprintf(stderr, "client %lld: the join was refused\n", m_options.uid);
-        return finish(1);
-    }
-    m_call->setDevices(QString(), QString(), QString());
-    m_call->createCall(/*muteVideo=*/false, /*muteVoice=*/false);
+    m_call = model;
+    connect(model, &MeetingModel::stateChanged, this, &LiveClient::onCallState);
+    emit callChanged();
 }
 
 void LiveClient::onCallState(int state)
@@ -166,17 +127,4 @@ void LiveClient::finish(int status)
         m_call->leave(/*dismiss=*/false);
     else
         QCoreApplication::exit(status);
-}
-
-void LiveClient::signOut()
-{
-    if (!m_manager)
-        return;
-    disconnect(AccountManager::getInstance(), nullptr, this, nullptr);
-    m_call = nullptr;
-    m_manager->clearData(false);
-    m_account.setMeetingManager(nullptr);
-    delete m_manager;
-    m_manager = nullptr;
-    m_account.setServer({});
 }

@@ -1,19 +1,18 @@
 #pragma once
 #include "framestats.h"
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <accountbase.h>
+#include <QUrl>
 #include <meetingmodel.h>
 #include <memory>
-#include <optional>
 
-class MeetingManager;
+class ClientSession;
 class QQmlApplicationEngine;
 
-// One participant of the live demo: a signed-in account of the reference host, the meeting
-// module driving the WebRTC engine, and a window of attendee tiles. It joins, stays in the call
+// One participant of the live demo: an account signed in to the meeting server, the meeting
+// module driving the WebRTC engine, and a window of attendee tiles. The host starts the
+// meeting in the shared conversation, the others accept its invitation; each stays in the call
 // for the given time, then saves a screenshot and what its tiles displayed, and leaves.
 class LiveClient : public QObject
 {
@@ -24,8 +23,10 @@ public:
     struct Options
     {
         qint64 uid = 0;
-        QList<qint64> users; // everyone in the meeting, this client included
-        QString mediaUrl;
+        bool host = false;
+        QUrl server;
+        QByteArray token; // never logged
+        QString dialog;
         int seconds = 10;
         QString outDir;
     };
@@ -36,7 +37,7 @@ public:
     MeetingModel *call() const { return m_call; }
     FrameStats *stats() const { return m_stats; }
 
-    // Opens the window and joins; the application exits with 0 once the files are written,
+    // Opens the window and signs in; the application exits with 0 once the files are written,
     // with 1 when the call never connected.
     bool start();
 
@@ -44,20 +45,18 @@ signals:
     void callChanged();
 
 private:
-    std::optional<AccountBase::Answer> answerJoin(const QByteArray &payload) const;
-    void loadMeeting();
-    void onHostCall(const QString &name, const QVariantList &args);
+    void onReport(const QString &line);
+    void onMediaStarted(MeetingModel *model);
     void onCallState(int state);
     bool writeResults();
     void finish(int status);
-    void signOut();
 
     const Options m_options;
-    AccountBase m_account;
-    MeetingManager *m_manager = nullptr;
+    std::unique_ptr<ClientSession> m_session;
     QPointer<MeetingModel> m_call;
     FrameStats *m_stats;
     std::unique_ptr<QQmlApplicationEngine> m_qml;
+    bool m_meetingStarted = false;
     bool m_finishing = false;
     int m_status = 0; // the exit status once the leave is confirmed
 };

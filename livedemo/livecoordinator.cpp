@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -19,8 +20,28 @@ using meetingjanus::CallParticipant;
 using meetingjanus::JanusProcess;
 
 namespace {
-constexpr quint64 kRoom = 5150;
+// TERM, then KILL; a process we started, by its own PID.
+void stopByPid(QProcess &p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+QByteArray freshToken()
+{
+    QByteArray raw(24, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(raw.data()), 6);
+    return raw.toHex();
+}
+
+const QString kDialog = QStringLiteral("live-room");
 constexpr qint64 kFirstUid = 101;
+constexpr int kServerStartMs = 20000;
 constexpr int kStartUpAllowanceMs = 120000; // Janus, QML and the first key frames, when loaded
 
 QJsonObject readJson(const QString &path)
@@ -48,12 +69,17 @@ int LiveCoordinator::run()
         std::fprintf(stderr, "live demo: %s\n", qPrintable(error));
         return 1;
     }
-    const QString secret = QString::number(QRandomGenerator::global()->generate64(), 36);
-    if (!CallParticipant::createRoom(janus.url(), kRoom, secret, &error)) {
-        std::fprintf(stderr, "live demo: cannot create the room: %s\n", qPrintable(error));
-        return 1;
-    }
-    const bool ran = runClients(janus.url().toString(), kRoom, secret);
+    QTemporaryDir serverDir;
+    QHash<qint64, QByteArray> tokens;
+    const QString config = serverDir.filePath(QStringLiteral("config.json"));
+    QProcess server;
+    QUrl serverUrl;
+    bool ran = false;
+    if (!serverDir.isValid() || !writeServerConfig(config, &tokens))
+        std::fprintf(stderr, "live demo: cannot write the server's config\n");
+    else if (startServer(server, serverDir.path(), janus.url(), &serverUrl))
+        ran = runClients(serverUrl, tokens);
+    stopByPid(server);
     janus.stop();
     const int status = report();
     return ran ? status : 1;
@@ -67,12 +93,59 @@ QList<qint64> LiveCoordinator::users() const
     return uids;
 }
 
-bool LiveCoordinator::runClients(const QString &janusUrl, quint64 room, const QString &secret)
+// One account per client, each with a fresh secret, and one conversation of them all.
+bool LiveCoordinator::writeServerConfig(const QString &path,
+                                        QHash<qint64, QByteArray> *tokens) const
+{
+    QJsonArray accounts;
+    QJsonArray members;
+    for (qint64 uid : users()) {
+        tokens->insert(uid, freshToken());
+        accounts.append(
+            QJsonObject{{QStringLiteral("id"), double(uid)},
+                        {QStringLiteral("token"), QString::fromLatin1(tokens->value(uid))}});
+        members.append(double(uid));
+    }
+    const QJsonObject conversation{{QStringLiteral("id"), kDialog},
+                                   {QStringLiteral("group"), true},
+                                   {QStringLiteral("members"), members}};
+    const QJsonObject root{{QStringLiteral("accounts"), accounts},
+                           {QStringLiteral("conversations"), QJsonArray{conversation}}};
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+           file.write(QJsonDocument(root).toJson()) > 0;
+}
+
+// The server on free loopback ports with a database of its own, ready once it says so.
+bool LiveCoordinator::startServer(QProcess &server, const QString &dir, const QUrl &janus,
+                                  QUrl *url)
+{
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(m_options.serverProgram,
+                 {QStringLiteral("--db"), dir + QStringLiteral("/server.db"),
+                  QStringLiteral("--config"), dir + QStringLiteral("/config.json"),
+                  QStringLiteral("--cert-dir"), dir, QStringLiteral("--listen"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("--janus"), janus.toString()});
+    QDeadlineTimer deadline(kServerStartMs);
+    while (!deadline.hasExpired() && server.state() != QProcess::NotRunning) {
+        while (server.canReadLine()) {
+            const QByteArray line = server.readLine().trimmed();
+            if (line.startsWith("listening ")) {
+                *url = QUrl(
+                    QStringLiteral("ws://127.0.0.1:%1/im").arg(QString::fromLatin1(line.mid(10))));
+                return true;
+            }
+        }
+        server.waitForReadyRead(int(std::min<qint64>(200, deadline.remainingTime() + 1)));
+    }
+    std::fprintf(stderr, "live demo: the meeting server did not start\n");
+    return false;
+}
+
+bool LiveCoordinator::runClients(const QUrl &server, const QHash<qint64, QByteArray> &tokens)
 {
     const QList<qint64> uids = users();
-    QStringList userArg;
-    for (qint64 uid : uids)
-        userArg.append(QString::number(uid));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!env.contains(QStringLiteral("MEETING_RTC_AUDIO_SINK")))
         env.insert(QStringLiteral("MEETING_RTC_AUDIO_SINK"),
@@ -82,28 +155,32 @@ bool LiveCoordinator::runClients(const QString &janusUrl, quint64 room, const QS
     m_startMs = QDateTime::currentMSecsSinceEpoch();
     std::vector<std::unique_ptr<QProcess>> clients;
     for (qint64 uid : uids) {
-        const qint64 host = uids.first();
-        const QString url =
-            CallParticipant::mediaUrl(QUrl(janusUrl), room, uid == host ? secret : QString(), host);
         auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
+        // The secret travels in the environment, out of sight of other users' process lists.
+        QProcessEnvironment own = env;
+        own.insert(QStringLiteral("MEETING_CLIENT_TOKEN"), QString::fromLatin1(tokens.value(uid)));
+        p->setProcessEnvironment(own);
         p->setProcessChannelMode(QProcess::MergedChannels);
         p->setStandardOutputFile(
             QDir(m_options.outDir).filePath(QStringLiteral("client-%1.log").arg(uid)));
-        p->start(m_options.clientProgram,
-                 {QStringLiteral("--client"), QString::number(uid), QStringLiteral("--users"),
-                  userArg.join(u','), QStringLiteral("--media-url"), url,
-                  QStringLiteral("--seconds"), QString::number(m_options.seconds),
-                  QStringLiteral("--out"), m_options.outDir});
+        QStringList args{QStringLiteral("--client"),  QString::number(uid),
+                         QStringLiteral("--server"),  server.toString(),
+                         QStringLiteral("--dialog"),  kDialog,
+                         QStringLiteral("--seconds"), QString::number(m_options.seconds),
+                         QStringLiteral("--out"),     m_options.outDir};
+        if (uid == uids.first())
+            args.append(QStringLiteral("--host"));
+        p->start(m_options.clientProgram, args);
         clients.push_back(std::move(p));
     }
     bool ok = true;
     QDeadlineTimer deadline(m_options.seconds * 1000 + kStartUpAllowanceMs);
-    for (auto &p : clients) {
+    for (size_t i = 0; i < clients.size(); ++i) {
+        QProcess *p = clients[i].get();
         const bool finished =
             p->waitForFinished(int(std::max<qint64>(1, deadline.remainingTime())));
         if (!finished || p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
-            std::fprintf(stderr, "live demo: client pid %lld %s (see its log)\n", p->processId(),
+            std::fprintf(stderr, "live demo: client %lld %s (see its log)\n", uids.at(qsizetype(i)),
                          finished ? "failed" : "did not finish in time");
             ok = false;
         }

@@ -1,10 +1,15 @@
 #pragma once
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QUrl>
 
-// Runs the live demo: a private Janus with one room, one client process per user in it, then a
-// summary line per client and a chart of every stream's delay.
+class QProcess;
+
+// Runs the live demo: a private Janus, a meeting server that makes its rooms there, one client
+// process per user in one meeting, then a summary line per client and a chart of every stream's
+// delay.
 class LiveCoordinator
 {
 public:
@@ -14,6 +19,7 @@ public:
         int seconds = 10;
         QString outDir;
         QString clientProgram;
+        QString serverProgram;
     };
 
     explicit LiveCoordinator(Options options) : m_options(std::move(options)) {}
@@ -24,7 +30,9 @@ public:
 
 private:
     QList<qint64> users() const;
-    bool runClients(const QString &janusUrl, quint64 room, const QString &secret);
+    bool writeServerConfig(const QString &path, QHash<qint64, QByteArray> *tokens) const;
+    bool startServer(QProcess &server, const QString &dir, const QUrl &janus, QUrl *url);
+    bool runClients(const QUrl &server, const QHash<qint64, QByteArray> &tokens);
     int report() const;
     static QString summaryLine(const QJsonObject &client);
 

@@ -1,11 +1,12 @@
 // The live demo of the meeting module over the real media engine.
 //
 //   meetinglive --coordinate [N] --seconds S --out DIR
-//       starts a private Janus and N clients (default 3) in one room, then prints a summary
-//       line per client and draws DIR/latency.png
-//   meetinglive --client UID --users U1,U2,.. --media-url URL --seconds S --out DIR
-//       one participant: stays S seconds in the call once connected, then writes
-//       DIR/client-UID.png and DIR/client-UID.json
+//       starts a private Janus, a meeting server using it and N clients (default 3) in one
+//       meeting, then prints a summary line per client and draws DIR/latency.png
+//   meetinglive --client UID [--host] --server URL --dialog ID --seconds S --out DIR
+//       one participant (its account's secret in MEETING_CLIENT_TOKEN): the host starts the
+//       meeting in the conversation, the others accept; each stays S seconds in the call once
+//       connected, then writes DIR/client-UID.png and DIR/client-UID.json
 #include "liveclient.h"
 #include "livecoordinator.h"
 #include <QApplication>
@@ -16,30 +17,19 @@
 
 namespace {
 
-QList<qint64> parseUsers(const QString &text)
-{
-    QList<qint64> users;
-    for (const QString &part : text.split(u',', Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qint64 uid = part.toLongLong(&ok);
-        if (!ok || uid <= 0)
-            return {};
-        users.append(uid);
-    }
-    return users;
-}
-
 int runClient(const QCommandLineParser &args, int seconds, const QString &out)
 {
     LiveClient::Options o;
     o.uid = args.value(QStringLiteral("client")).toLongLong();
-    o.users = parseUsers(args.value(QStringLiteral("users")));
-    o.mediaUrl = args.value(QStringLiteral("media-url"));
+    o.host = args.isSet(QStringLiteral("host"));
+    o.server = QUrl(args.value(QStringLiteral("server")));
+    o.token = qgetenv("MEETING_CLIENT_TOKEN");
+    o.dialog = args.value(QStringLiteral("dialog"));
     o.seconds = seconds;
     o.outDir = out;
-    if (o.uid <= 0 || !o.users.contains(o.uid) || o.mediaUrl.isEmpty()) {
-        std::fprintf(stderr,
-                     "meetinglive: --client needs its uid among --users and a --media-url\n");
+    if (o.uid <= 0 || !o.server.isValid() || o.token.isEmpty() || o.dialog.isEmpty()) {
+        std::fprintf(stderr, "meetinglive: --client needs its uid, --server, --dialog and "
+                             "MEETING_CLIENT_TOKEN\n");
         return 2;
     }
     // Once per process, before any QML that imports the module is loaded.
@@ -61,8 +51,9 @@ int main(int argc, char **argv)
     args.addOptions(
         {{QStringLiteral("coordinate"), QStringLiteral("Run N clients."), QStringLiteral("N")},
          {QStringLiteral("client"), QStringLiteral("Run one client."), QStringLiteral("UID")},
-         {QStringLiteral("users"), QStringLiteral("Everyone in the call."), QStringLiteral("UIDS")},
-         {QStringLiteral("media-url"), QStringLiteral("The media room."), QStringLiteral("URL")},
+         {QStringLiteral("host"), QStringLiteral("This client starts the meeting.")},
+         {QStringLiteral("server"), QStringLiteral("The meeting server."), QStringLiteral("URL")},
+         {QStringLiteral("dialog"), QStringLiteral("The conversation."), QStringLiteral("ID")},
          {QStringLiteral("seconds"), QStringLiteral("Time in the call."), QStringLiteral("S"),
           QStringLiteral("10")},
          {QStringLiteral("out"), QStringLiteral("Output folder."), QStringLiteral("DIR"),
@@ -85,6 +76,7 @@ int main(int argc, char **argv)
     o.seconds = seconds;
     o.outDir = out;
     o.clientProgram = QCoreApplication::applicationFilePath();
+    o.serverProgram = QStringLiteral(MEETINGSERVER_PATH);
     if (o.clients < 2 || o.clients > 16) {
         std::fprintf(stderr, "meetinglive: a call takes 2 to 16 clients\n");
         return 2;

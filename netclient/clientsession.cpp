@@ -303,9 +303,9 @@ void ClientSession::startMedia(MeetingModel *model)
 {
     m_current = model;
     AccountManager::getInstance()->setMeetingModel(model);
-    model->setDevices(QStringLiteral("Test camera"), QStringLiteral("Test microphone"),
-                      QStringLiteral("Test speakers"));
-    model->createCall(true, false, true);
+    model->setDevices(m_media.camera, m_media.microphone, m_media.speaker);
+    model->createCall(!m_media.cameraOn, false, true);
+    emit mediaStarted(model);
 }
 
 void ClientSession::writeLink(const QString &file)

@@ -20,16 +20,28 @@ class ClientSession : public QObject
 {
     Q_OBJECT
 public:
+    // The devices a call starts with (empty names: the system's defaults).
+    struct Media
+    {
+        QString camera = QStringLiteral("Test camera");
+        QString microphone = QStringLiteral("Test microphone");
+        QString speaker = QStringLiteral("Test speakers");
+        bool cameraOn = false;
+    };
+
     ClientSession(qint64 accountId, const QByteArray &token, const QUrl &server,
                   QObject *parent = nullptr);
     ~ClientSession() override;
 
+    void setMedia(const Media &media) { m_media = media; }
     void start();
     // One command line; returns false for one it does not know.
     bool command(const QString &line);
 
 signals:
     void report(const QString &line);
+    // A joined meeting's call is being set up.
+    void mediaStarted(MeetingModel *model);
 
 private:
     void onSignedIn(const im::wire::SignInResp &answer);
@@ -61,6 +73,7 @@ private:
     QString m_last;
     // "accept" before the call rings answers it when it does.
     bool m_acceptNext = false;
+    Media m_media;
     QTimer m_watch;
     QNetworkAccessManager m_network;
 };

@@ -7,10 +7,11 @@
 #   scripts/demo.sh --server ws://HOST:PORT/im --config FILE [--ca CERT] [ARGS]
 #                                           on a running server seeded with FILE (written by
 #                                           meetingdemo --write-server-config FILE)
-#   scripts/demo.sh --live [N]              N clients (default 3) of the module over the real
-#                                           WebRTC engine in a private Janus room; screenshots,
-#                                           summaries and a latency chart in demo-output/live
-#                                           (LIVE_SECONDS sets the time in the call, default 10)
+#   scripts/demo.sh --live [N]              a meeting server, a private Janus and N clients
+#                                           (default 3) of the module over the real WebRTC engine
+#                                           in one meeting; screenshots, summaries and a latency
+#                                           chart in demo-output/live (LIVE_SECONDS sets the
+#                                           time in the call, default 10)
 # With a display it opens the window (add --play to start the scenario at once); without one it
 # plays the scenario headless under xvfb-run and writes screenshots and a timeline.
 set -euo pipefail
@@ -19,8 +20,8 @@ cd "$(dirname "$0")/.."
 if [ "${1:-}" = "--live" ]; then
     clients=${2:-3}
     scripts/deps.sh
-    cmake --preset default -DMEETING_BUILD_RTC_ENGINE=ON
-    cmake --build --preset default --target meetinglive
+    cmake --preset default -DMEETING_BUILD_RTC_ENGINE=ON -DMEETING_BUILD_SERVER=ON
+    cmake --build --preset default --target meetinglive meetingserver
     out="$PWD/demo-output/live"
     rm -rf "$out"
     live=(build/default/livedemo/meetinglive --coordinate "$clients"

@@ -145,6 +145,7 @@ Directory::Reply Directory::create(qint64 account, const QByteArray &payload)
     }
     const QString id = str(m.record.id());
     m_meetings.insert(id, m);
+    emit meetingStarted(id);
     changed(m_meetings[id], called);
     im::wire::CreateMeetingResp resp;
     *resp.mutable_meeting() = m_meetings[id].record;

@@ -54,6 +54,7 @@ signals:
     // The room calls these users now.
     void invited(const QString &meetingId, qint64 uid, qint64 inviter);
     void declined(const QString &meetingId, qint64 uid);
+    void meetingStarted(const QString &meetingId);
     void meetingEnded(const QString &meetingId);
 
 private:

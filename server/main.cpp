@@ -34,7 +34,11 @@ int main(int argc, char **argv)
         QStringLiteral("cert-dir"),
         QStringLiteral("Where the media certificate is made and kept (default: beside --db)."),
         QStringLiteral("dir"));
-    parser.addOptions({port, listen, db, config, mediaPort, certDir});
+    const QCommandLineOption janus(
+        QStringLiteral("janus"),
+        QStringLiteral("Janus WebSocket address (ws://127.0.0.1:PORT): one VideoRoom per meeting."),
+        QStringLiteral("url"));
+    parser.addOptions({port, listen, db, config, mediaPort, certDir, janus});
     parser.process(app);
 
     MeetingServer::Options options;
@@ -48,6 +52,15 @@ int main(int argc, char **argv)
     if (options.database.isEmpty() || options.address.isNull()) {
         std::fprintf(stderr, "meetingserver: --db and a valid --listen address are needed\n");
         return 2;
+    }
+    if (parser.isSet(janus)) {
+        options.janus = QUrl(parser.value(janus), QUrl::StrictMode);
+        const QString scheme = options.janus.scheme();
+        if (options.janus.host().isEmpty() ||
+            (scheme != QLatin1String("ws") && scheme != QLatin1String("wss"))) {
+            std::fprintf(stderr, "meetingserver: --janus takes a ws:// or wss:// address\n");
+            return 2;
+        }
     }
     MeetingServer server;
     QObject::connect(&server, &MeetingServer::reported, [](const QString &line) {

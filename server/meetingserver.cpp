@@ -1,6 +1,8 @@
 #include "meetingserver.h"
 #include "connection.h"
+#include "meeting.pb.h"
 #include "room.h"
+#include "wireformat.h"
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -84,6 +86,8 @@ bool MeetingServer::start(const Options &options, QString *error)
             r->deleteLater();
         }
     });
+    if (options.janus.isValid())
+        watchMediaRooms();
     m_gate = new MediaGate([this](const MediaGate::Request &r) { return onWebRequest(r); },
                            options.maxFrame, this);
     connect(m_gate, &MediaGate::mediaConnection, this, &MeetingServer::acceptMedia);
@@ -152,6 +156,8 @@ void MeetingServer::onRequest(Connection *c, const im::wire::Envelope &e)
         return signIn(c, e);
     if (c->accountId() == 0)
         return c->answer(e.request_id(), e.command(), Connection::NotSignedIn);
+    if (waitsForRoom(c, e))
+        return;
     // Pushes a command causes leave after its answer, so they never overtake it.
     QList<HeldPush> held;
     m_held = &held;
@@ -207,6 +213,49 @@ void MeetingServer::deliver(const QList<qint64> &recipients, im::wire::PushKind 
     }
 }
 
+void MeetingServer::watchMediaRooms()
+{
+    m_mediaRooms = new MediaRooms(m_options.janus, m_options.janusTimeoutMs, this);
+    connect(m_directory, &Directory::meetingStarted, m_mediaRooms, &MediaRooms::ensure);
+    connect(m_directory, &Directory::meetingEnded, this, [this](const QString &id) {
+        m_mediaRooms->release(id);
+        resumeJoins(id, false);
+    });
+    connect(m_mediaRooms, &MediaRooms::settled, this, &MeetingServer::resumeJoins);
+}
+
+// An attendee's join needs the meeting's media room; while it is being made, the join waits.
+bool MeetingServer::waitsForRoom(Connection *c, const im::wire::Envelope &e)
+{
+    im::meeting::JoinMeetingReq req;
+    if (!m_mediaRooms || e.command() != kJoin ||
+        !wire::parse(req, QByteArray::fromStdString(e.payload())))
+        return false;
+    const QString id = wire::str(req.meeting_id());
+    if (!m_directory->isAttendee(id, c->accountId()) || m_mediaRooms->ready(id))
+        return false;
+    m_waitingJoins[id].append({c, e});
+    m_mediaRooms->ensure(id);
+    return true;
+}
+
+// Waiting joins are answered once the room exists and refused when it could not be made or
+// the meeting finished meanwhile.
+void MeetingServer::resumeJoins(const QString &meetingId, bool roomMade)
+{
+    const QList<WaitingJoin> waiting = m_waitingJoins.take(meetingId);
+    const int refusal =
+        m_directory->hostOf(meetingId) ? Directory::Unavailable : Directory::NotFound;
+    for (const WaitingJoin &w : waiting) {
+        if (!w.connection)
+            continue;
+        if (roomMade)
+            onRequest(w.connection, w.request);
+        else
+            w.connection->answer(w.request.request_id(), w.request.command(), refusal);
+    }
+}
+
 void MeetingServer::acceptMedia(QWebSocket *socket)
 {
     socket->setParent(this);
@@ -245,7 +294,9 @@ void MeetingServer::acceptMedia(QWebSocket *socket)
     logUrl.setHost(m_options.address.toString());
     logUrl.setPort(m_gate->port());
     logUrl.setPath(QStringLiteral("/media/log"));
-    logUrl.setQuery(socket->requestUrl().query());
+    QUrlQuery logQuery(socket->requestUrl());
+    logQuery.removeAllQueryItems(QStringLiteral("secret"));
+    logUrl.setQuery(logQuery);
     room(meetingId)->connectEngine(uid, socket, logUrl.toString(QUrl::FullyEncoded));
 }
 
@@ -265,7 +316,18 @@ QString MeetingServer::mediaUrl(const QString &meetingId, qint64 uid) const
     url.setPort(m_gate->port());
     url.setPath(QStringLiteral("/media/"));
     const qint64 expires = QDateTime::currentSecsSinceEpoch() + m_options.tokenLifetimeSecs;
-    url.setQuery(m_tokens->mint(meetingId, uid, expires));
+    QUrlQuery query = m_tokens->mint(meetingId, uid, expires);
+    if (const MediaRooms::Room *r = m_mediaRooms ? m_mediaRooms->ready(meetingId) : nullptr) {
+        // What the WebRTC engine needs; only the host may remove others, so only it gets the
+        // room's secret.
+        const qint64 host = m_directory->hostOf(meetingId);
+        query.addQueryItem(QStringLiteral("janus"), m_mediaRooms->janus().toString());
+        query.addQueryItem(QStringLiteral("room"), QString::number(r->number));
+        query.addQueryItem(QStringLiteral("host"), QString::number(host));
+        if (uid == host)
+            query.addQueryItem(QStringLiteral("secret"), r->secret);
+    }
+    url.setQuery(query);
     return url.toString(QUrl::FullyEncoded);
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 #include "directory.h"
 #include "mediagate.h"
+#include "mediarooms.h"
 #include "mediatoken.h"
 #include "pushbatcher.h"
 #include "store.h"
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QWebSocketServer>
 #include <memory>
 
@@ -33,8 +35,13 @@ public:
         qint64 maxLogBytesPerAccount = 16 << 20;
         // Record pushes of one meeting within this time are merged into one.
         int pushWindowMs = 200;
+        // A Janus WebSocket address: each meeting then gets a VideoRoom there, and media
+        // server URLs name it. Joins wait at most `janusTimeoutMs` for a room being made.
+        QUrl janus;
+        int janusTimeoutMs = 5000;
     };
     static constexpr int kSignIn = 1;
+    static constexpr int kJoin = 234;
 
     explicit MeetingServer(QObject *parent = nullptr);
     ~MeetingServer() override;
@@ -65,6 +72,9 @@ private:
               const QString &mergeKey);
     void deliver(const QList<qint64> &recipients, im::wire::PushKind kind,
                  const QByteArray &payload);
+    void watchMediaRooms();
+    bool waitsForRoom(Connection *c, const im::wire::Envelope &e);
+    void resumeJoins(const QString &meetingId, bool roomMade);
     void acceptMedia(QWebSocket *socket);
     Room *room(const QString &meetingId);
     QString mediaUrl(const QString &meetingId, qint64 uid) const;
@@ -80,4 +90,11 @@ private:
     QMultiHash<qint64, Connection *> m_signedIn;
     QHash<QString, Room *> m_rooms;
     QList<HeldPush> *m_held = nullptr;
+    MediaRooms *m_mediaRooms = nullptr;
+    struct WaitingJoin
+    {
+        QPointer<Connection> connection;
+        im::wire::Envelope request;
+    };
+    QHash<QString, QList<WaitingJoin>> m_waitingJoins;
 };

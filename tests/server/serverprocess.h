@@ -74,7 +74,7 @@ public:
             R"("conversations":[{"id":"grp-team","group":true,"members":[1001,1002]}]})");
     }
 
-    bool start(quint16 port = 0, quint16 mediaPort = 0)
+    bool start(quint16 port = 0, quint16 mediaPort = 0, const QStringList &extraArgs = {})
     {
         QFile f(m_dir.filePath(QStringLiteral("config.json")));
         if (!f.open(QIODevice::WriteOnly) || f.write(config()) < 0)
@@ -86,7 +86,7 @@ public:
             QStringLiteral("--port"),       QString::number(port),
             QStringLiteral("--media-port"), QString::number(mediaPort),
             QStringLiteral("--cert-dir"),   m_dir.path()};
-        if (!m_process.start(QStringLiteral(MEETINGSERVER_PATH), args))
+        if (!m_process.start(QStringLiteral(MEETINGSERVER_PATH), args + extraArgs))
             return false;
         const QString media = m_process.waitFor(QStringLiteral("^media \\d+$"));
         m_mediaPort = quint16(media.section(QLatin1Char(' '), 1).toUInt());

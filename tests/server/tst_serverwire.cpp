@@ -1,90 +1,10 @@
 #include "meeting.pb.h"
 #include "serverprocess.h"
-#include "wire.pb.h"
+#include "wireclient.h"
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QUrlQuery>
-#include <QWebSocket>
-
-namespace {
-template <class Message> QByteArray bytesOf(const Message &m)
-{
-    QByteArray bytes(int(m.ByteSizeLong()), Qt::Uninitialized);
-    m.SerializeToArray(bytes.data(), int(bytes.size()));
-    return bytes;
-}
-
-QByteArray envelope(quint64 id, int command, const QByteArray &payload = {})
-{
-    im::wire::Envelope e;
-    e.set_request_id(id);
-    e.set_command(command);
-    e.set_payload(payload.toStdString());
-    return bytesOf(e);
-}
-
-QByteArray signIn(qint64 account, const char *token)
-{
-    im::wire::SignInReq r;
-    r.set_account_id(account);
-    r.set_token(token);
-    return bytesOf(r);
-}
-
-void waitUntil(const std::function<bool()> &done)
-{
-    QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(10);
-}
-
-// One raw connection to the server, as an untrusted client would hold it.
-class Wire
-{
-public:
-    bool open(const QUrl &url)
-    {
-        QObject::connect(&m_socket, &QWebSocket::binaryMessageReceived,
-                         [this](const QByteArray &f) { m_frames.append(f); });
-        QObject::connect(&m_socket, &QWebSocket::textMessageReceived,
-                         [this](const QString &t) { m_texts.append(t); });
-        QSignalSpy connected(&m_socket, &QWebSocket::connected);
-        m_socket.open(url);
-        return connected.wait(5000);
-    }
-    // The next answer or refusal, or a code of -1 when none came.
-    im::wire::Envelope next()
-    {
-        waitUntil([this] { return !m_frames.isEmpty(); });
-        im::wire::Envelope e;
-        e.set_code(-1);
-        if (!m_frames.isEmpty()) {
-            const QByteArray f = m_frames.takeFirst();
-            e.ParseFromArray(f.constData(), int(f.size()));
-        }
-        return e;
-    }
-    QJsonObject nextText()
-    {
-        waitUntil([this] { return !m_texts.isEmpty(); });
-        return m_texts.isEmpty() ? QJsonObject()
-                                 : QJsonDocument::fromJson(m_texts.takeFirst().toUtf8()).object();
-    }
-    // Skips pushes.
-    im::wire::Envelope answer()
-    {
-        im::wire::Envelope e = next();
-        while (e.code() != -1 && e.push() != im::wire::NO_PUSH)
-            e = next();
-        return e;
-    }
-    QWebSocket m_socket;
-    QList<QByteArray> m_frames;
-    QList<QString> m_texts;
-};
-} // namespace
 
 // Whatever a client sends, the server answers with an error and keeps serving that connection.
 class tst_ServerWire : public QObject
@@ -110,24 +30,8 @@ void tst_ServerWire::initTestCase()
     QSslConfiguration::setDefaultConfiguration(tls);
     Wire w;
     QVERIFY(w.open(QUrl(m_server.url())));
-    w.m_socket.sendBinaryMessage(envelope(1, 1, signIn(1001, "token-a")));
-    QCOMPARE(w.answer().code(), 0);
-    im::meeting::CreateMeetingReq create;
-    create.mutable_invite_message()->set_dialog_id("grp-team");
-    w.m_socket.sendBinaryMessage(envelope(2, 231, bytesOf(create)));
-    const im::wire::Envelope created = w.answer();
-    QCOMPARE(created.code(), 0);
-    im::wire::CreateMeetingResp resp;
-    QVERIFY(resp.ParseFromString(created.payload()));
-    im::meeting::JoinMeetingReq join;
-    join.set_meeting_id(resp.meeting().id());
-    join.set_nonce(resp.nonce());
-    w.m_socket.sendBinaryMessage(envelope(3, 234, bytesOf(join)));
-    const im::wire::Envelope joined = w.answer();
-    QCOMPARE(joined.code(), 0);
-    im::meeting::JoinMeetingResp joinResp;
-    QVERIFY(joinResp.ParseFromString(joined.payload()));
-    m_mediaUrl = QString::fromStdString(joinResp.media_server_url());
+    QCOMPARE(w.ask(1, signIn(1001, "token-a")).code(), 0);
+    QCOMPARE(w.join(w.createMeeting("grp-team"), &m_mediaUrl).code(), 0);
     QVERIFY(m_mediaUrl.startsWith(QStringLiteral("wss://127.0.0.1:")));
 }
 
