@@ -252,6 +252,7 @@ void BroadcasterPrivate::startPublisher()
     startCapture(DeviceCapture::choose(cameraWanted, microphoneWanted));
     o.feed = deviceFeed;
     o.stampVideo = !(deviceFeed && deviceFeed->carriesVideo()); // only the synthetic camera stamps
+    o.temporalLayers = true;
     publisher = new RtcPeer(RtcPeer::Role::Publisher, o, q);
     publish(publisher, publisherHandle);
     wirePeer(publisher, publisherHandle, quint64(userId));
@@ -837,7 +838,8 @@ int Broadcaster::setVolume(qint64 uid, double volume)
     return 0;
 }
 
-// Janus switches layers only for a publisher that sends simulcast, which ours do not yet.
+// Cameras send one spatial layer in three temporal ones: Janus picks the temporal layer and,
+// having no other, keeps the spatial one whatever is asked.
 void Broadcaster::setConsumerlayers(LayersLevel spatial, LayersLevel temporal, qint64 uid)
 {
     auto it = d->remotes.find(uid);

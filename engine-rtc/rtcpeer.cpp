@@ -4,6 +4,7 @@
 #include "mailbox.h"
 #include "rtclog.h"
 #include "stagetimes.h"
+#include "temporallayers.h"
 #include <QVideoFrameFormat>
 #include <atomic>
 #define GST_USE_UNSTABLE_API
@@ -386,7 +387,7 @@ void onDescriptionCreated(GstPromise *promise, gpointer data, const char *field)
     g_signal_emit_by_name(s.webrtc.get(), "set-local-description", desc, nullptr);
     const QString text = sdpText(desc);
     gst_webrtc_session_description_free(desc);
-    s.post([text](RtcPeer *p) { emit p->localDescription(text); });
+    s.post([text](RtcPeer *p) { p->onLocalDescription(text); });
 }
 
 void onOffer(GstPromise *promise, gpointer data)
@@ -532,6 +533,10 @@ bool RtcPeer::build(QString *error)
             ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
             g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
         }
+        if (m_options.temporalLayers) {
+            ElementRef enc(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "videoenc"));
+            TemporalLayers::configure(enc.get(), m_options.videoBitrate);
+        }
         setSending(true, m_options.sendAudio);
         setSending(false, m_options.sendVideo);
         connectSignal(rtc, "on-negotiation-needed", onNegotiationNeeded, m_shared);
@@ -544,6 +549,12 @@ bool RtcPeer::build(QString *error)
 void RtcPeer::createOffer()
 {
     request("create-offer", onOffer);
+}
+
+void RtcPeer::onLocalDescription(const QString &sdp)
+{
+    const bool layered = m_role == Role::Publisher && m_options.temporalLayers;
+    emit localDescription(layered ? TemporalLayers::announce(sdp) : sdp);
 }
 
 void RtcPeer::acceptOffer(const QString &sdp)

@@ -33,8 +33,9 @@ public:
         bool stampVideo = true; // only synthetic pictures carry stamps
         bool withAudio = true;
         int videoBitrate = 300000;
-        bool loopbackOnly = false; // gather only 127.0.0.1 (Janus on this machine)
-        QString audioSink;         // subscriber: playout element description
+        bool temporalLayers = false; // publisher: video in layers a receiver can pick from
+        bool loopbackOnly = false;   // gather only 127.0.0.1 (Janus on this machine)
+        QString audioSink;           // subscriber: playout element description
         // Publisher: what the feed carries replaces the synthetic camera or voice.
         std::shared_ptr<FrameFeed> feed;
     };
@@ -78,6 +79,7 @@ signals:
 public:
     // What GStreamer's threads post; each runs on the engine thread.
     void createOffer();
+    void onLocalDescription(const QString &sdp);
     void onConnectionState(int state);
     void onReceiveCounters(quint64 lost, quint64 received, MediaMetrics::Transport t);
     void onLocalCandidate(int mline, const QString &candidate);

@@ -1,7 +1,8 @@
 // Three engines in one Janus room, each on its own engine thread as the meeting model runs
 // them: real video and audio must arrive from both others, mutes must really stop what is
-// sent, volume must change what is played, a share must arrive as a share, a removed client's media
-// must stop, a lost server must be reported, and leaving must leave nothing behind.
+// sent, volume must change what is played, a lower layer must lower the frame rate, a share must
+// arrive as a share, a removed client's media must stop, a lost server must be reported, and
+// leaving must leave nothing behind.
 #include "broadcaster.h"
 #include "callparticipant.h"
 #include "janusprocess.h"
@@ -31,6 +32,7 @@ private slots:
     void initTestCase();
     void threeClientsExchangeMedia();
     void volumeChangesWhatIsPlayed();
+    void lowerLayerLowersFrameRate();
     void shareArrivesAsShare();
     void removedClientsMediaStops();
     void lostServerIsReported();
@@ -247,6 +249,41 @@ void TestRtcCall::volumeChangesWhatIsPlayed()
     QVERIFY2(loudest > kNoiseFloor * 3,
              qPrintable(QStringLiteral("plays at %1 after the volume came back").arg(loudest)));
     QVERIFY(c.errors.isEmpty());
+    leaveAll(clients);
+}
+
+// The lowest temporal layer of a camera is a quarter of its frames: a receiver that asks for it
+// gets about 4 fps of that sender, all decoding cleanly, while the other sender stays at full
+// rate; asking for the highest brings the full rate back.
+void TestRtcCall::lowerLayerLowersFrameRate()
+{
+    Clients clients;
+    QVERIFY2(startCall(clients, kRoom + 5), "video did not arrive everywhere");
+    Client &a = *clients[0];
+    Client &b = *clients[1];
+    const qint64 other = clients[2]->uid;
+    auto fps = [&](qint64 from) {
+        const int before = b.tracks.value(from).frames;
+        const qint64 start = QDateTime::currentMSecsSinceEpoch();
+        QTest::qWait(2000);
+        return (b.tracks.value(from).frames - before) * 1000.0 /
+               double(QDateTime::currentMSecsSinceEpoch() - start);
+    };
+    auto layers = [&](LayersLevel temporal) {
+        b.post([uid = a.uid, temporal](Broadcaster *e) {
+            e->setConsumerlayers(LAYER_HIGH, temporal, uid);
+        });
+        QTest::qWait(1000); // the switch waits for a frame that allows it
+    };
+    layers(LAYER_LOW);
+    const double low = fps(a.uid);
+    QVERIFY2(low >= 2 && low <= 6, qPrintable(QStringLiteral("lowest layer at %1 fps").arg(low)));
+    QVERIFY(fps(other) >= 10);
+    layers(LAYER_HIGH);
+    const double high = fps(a.uid);
+    QVERIFY2(high >= 10, qPrintable(QStringLiteral("highest layer at %1 fps").arg(high)));
+    QCOMPARE(b.tracks.value(a.uid).badStamps, 0);
+    QVERIFY(b.errors.isEmpty());
     leaveAll(clients);
 }
 

@@ -10,12 +10,14 @@
 #include "rtcpeer.h"
 #include "screensource.h"
 #include "sharelabel.h"
+#include "temporallayers.h"
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace qtwebrtc;
@@ -45,6 +47,8 @@ private slots:
     void score();
     void levelsAndGain();
     void badAddressIsReported();
+    void layersAnnounced_data();
+    void layersAnnounced();
     void feedCaps_data();
     void feedCaps();
     void feedReachesReceiver_data();
@@ -423,6 +427,46 @@ void TestRtcParts::badAddressIsReported()
     QCOMPARE(Broadcaster::pipelineCount(), 0);
 }
 
+// The simulcast group that makes Janus filter temporal layers names the sent SSRC first and
+// two that appear nowhere else; offers it cannot apply to stay as they are.
+void TestRtcParts::layersAnnounced_data()
+{
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QString>("group"); // empty: the offer stays unchanged
+    const QString head = QStringLiteral("v=0\r\ns=-\r\nm=audio 9 UDP/TLS/RTP/SAVPF 111\r\n");
+    const QString audio101 = QStringLiteral("a=ssrc:101 cname:x\r\n");
+    const QString video = QStringLiteral("m=video 9 UDP/TLS/RTP/SAVPF 96\r\na=mid:video0\r\n");
+    QTest::addRow("video ssrc") << head + video + QStringLiteral("a=ssrc:100 cname:x\r\n")
+                                << QStringLiteral("a=ssrc-group:SIM 100 101 102\r\na=ssrc:100 ");
+    QTest::addRow("next ssrc taken by audio")
+        << head + audio101 + video + QStringLiteral("a=ssrc:100 cname:x\r\n")
+        << QStringLiteral("a=ssrc-group:SIM 100 102 103\r\n");
+    QTest::addRow("across the wrap")
+        << head + video + QStringLiteral("a=ssrc:4294967295 cname:x\r\n")
+        << QStringLiteral("a=ssrc-group:SIM 4294967295 1 2\r\n");
+    QTest::addRow("no video") << head + audio101 << QString();
+    QTest::addRow("ssrc only in audio") << head + audio101 + video << QString();
+    QTest::addRow("group there already")
+        << head + video + QStringLiteral("a=ssrc-group:FID 5 6\r\na=ssrc:5 cname:x\r\n")
+        << QString();
+    QTest::addRow("ssrc not a number")
+        << head + video + QStringLiteral("a=ssrc:99999999999 cname:x\r\n") << QString();
+}
+
+void TestRtcParts::layersAnnounced()
+{
+    QFETCH(QString, offer);
+    QFETCH(QString, group);
+    const QString out = TemporalLayers::announce(offer);
+    if (group.isEmpty()) {
+        QCOMPARE(out, offer);
+        return;
+    }
+    QVERIFY2(out.contains(group), qPrintable(out));
+    QCOMPARE(out.size(), offer.size() + group.indexOf(QLatin1String("\r\n")) + 2);
+    QVERIFY(out.indexOf(QLatin1String("a=ssrc-group")) > out.indexOf(QLatin1String("m=video")));
+}
+
 // What a capture device hands over must reach GStreamer with caps that say what it is; what
 // cannot be described is refused rather than sent as garbage.
 void TestRtcParts::feedCaps_data()
@@ -505,16 +549,16 @@ void TestRtcParts::feedReachesReceiver()
     QStringList failures;
     for (RtcPeer *p : {&sender, &receiver})
         connect(p, &RtcPeer::failed, this, [&](const QString &why) { failures << why; });
-    quint32 firstCounter = 0;
-    quint32 lastCounter = 0;
+    // The publisher repeats a picture when pushes come late; only new ones count.
+    std::optional<quint32> lastCounter;
     int frames = 0;
     connect(&receiver, &RtcPeer::videoFrame, this, [&](QVideoFrame f) {
         if (!f.map(QVideoFrame::ReadOnly))
             return;
         const auto stamp = FrameStamp::read(f.bits(0), f.bytesPerLine(0), f.width(), f.height());
         f.unmap();
-        if (stamp && stamp->sender == kFeedSender) {
-            firstCounter = frames++ == 0 ? stamp->counter : firstCounter;
+        if (stamp && stamp->sender == kFeedSender && stamp->counter != lastCounter) {
+            ++frames;
             lastCounter = stamp->counter;
         }
     });
@@ -540,7 +584,6 @@ void TestRtcParts::feedReachesReceiver()
                             .arg(heard)
                             .arg(played)
                             .arg(failures.join(QStringLiteral("; ")))));
-    QVERIFY(lastCounter >= firstCounter + 15);
 
     receiver.setPlayout(0, true, true);
     QVERIFY2(waitFor([&] { return MediaMetrics::displayLevel(played) == 0; }, 3000),
