@@ -521,29 +521,35 @@ bool RtcPeer::build(QString *error)
     gst_bus_set_sync_handler(bus.get(), onBusMessage, hold(m_shared), release);
 
     if (publisher) {
-        setDirections(rtc, GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
-        if (m_options.stampVideo)
-            addProbe(m_pipeline.get(), "camera", stampFrame, m_shared);
-        if (m_options.stampVideo && StageTimes::enabled())
-            addProbe(m_pipeline.get(), "videoenc", timeEncoded, m_shared);
-        if (m_options.feed)
-            m_options.feed->attach(m_pipeline.get());
-        if (m_options.withAudio && !(m_options.feed && m_options.feed->carriesAudio())) {
-            addProbe(m_pipeline.get(), "voice", shapeVoice, m_shared);
-            ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
-            g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
-        }
-        if (m_options.temporalLayers) {
-            ElementRef enc(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "videoenc"));
-            TemporalLayers::configure(enc.get(), m_options.videoBitrate);
-        }
-        setSending(true, m_options.sendAudio);
-        setSending(false, m_options.sendVideo);
+        setUpPublisher();
         connectSignal(rtc, "on-negotiation-needed", onNegotiationNeeded, m_shared);
     } else {
         connectSignal(rtc, "pad-added", onPadAdded, m_shared);
     }
     return true;
+}
+
+void RtcPeer::setUpPublisher()
+{
+    GstElement *pipeline = m_pipeline.get();
+    setDirections(m_webrtc.get(), GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
+    if (m_options.stampVideo)
+        addProbe(pipeline, "camera", stampFrame, m_shared);
+    if (m_options.stampVideo && StageTimes::enabled())
+        addProbe(pipeline, "videoenc", timeEncoded, m_shared);
+    if (m_options.feed)
+        m_options.feed->attach(pipeline);
+    if (m_options.withAudio && !(m_options.feed && m_options.feed->carriesAudio())) {
+        addProbe(pipeline, "voice", shapeVoice, m_shared);
+        ElementRef voice(gst_bin_get_by_name(GST_BIN(pipeline), "voicesrc"));
+        g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
+    }
+    if (m_options.temporalLayers) {
+        ElementRef enc(gst_bin_get_by_name(GST_BIN(pipeline), "videoenc"));
+        TemporalLayers::configure(enc.get(), m_options.videoBitrate);
+    }
+    setSending(true, m_options.sendAudio);
+    setSending(false, m_options.sendVideo);
 }
 
 void RtcPeer::createOffer()

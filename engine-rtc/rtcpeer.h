@@ -88,6 +88,7 @@ public:
 private:
     QByteArray description() const;
     bool build(QString *error);
+    void setUpPublisher();
     bool setRemote(const QString &sdp, int type);
     void request(const char *signal, void (*onReply)(GstPromise *, gpointer));
 
