@@ -24,9 +24,10 @@ void setInts(GstElement *e, const char *property, std::initializer_list<int> val
 G_GNUC_END_IGNORE_DEPRECATIONS
 } // namespace
 
-// Frames of a period: layers 0, 2, 1, 2. Layer 0 refers only to layer 0 and layer 1 to layers
-// 0 and 1; no upper frame changes the entropy context, or a receiver without them would
-// decode layer 0 wrongly.
+// Frames of a period: layers 0, 2, 1, 2. The first three refer only to layer 0, so a receiver
+// may move up at either of them; the last one also to the layer 1 frame just before it. No
+// upper frame changes the entropy context, or a receiver without them would decode layer 0
+// wrongly.
 void TemporalLayers::configure(GstElement *encoder, int bitrate)
 {
     g_object_set(encoder, "temporal-scalability-number-layers", 3,
@@ -39,9 +40,9 @@ void TemporalLayers::configure(GstElement *encoder, int bitrate)
         G_OBJECT(encoder), "temporal-scalability-layer-flags",
         "<no-ref-golden+no-ref-alt+no-upd-golden+no-upd-alt, "
         "no-ref-golden+no-ref-alt+no-upd-last+no-upd-golden+no-upd-alt+no-upd-entropy, "
-        "no-ref-alt+no-upd-last+no-upd-alt+no-upd-entropy, "
+        "no-ref-golden+no-ref-alt+no-upd-last+no-upd-alt+no-upd-entropy, "
         "no-upd-last+no-upd-golden+no-upd-alt+no-upd-entropy>");
-    // A receiver may move up at any frame of layer 1 or 2; layer 0 frames depend on no other.
+    // Where a receiver may switch: every frame that refers to layer 0 alone.
     gst_util_set_object_arg(G_OBJECT(encoder), "temporal-scalability-layer-sync-flags",
                             "<true, true, true, false>");
 }
