@@ -1,4 +1,6 @@
 #include "broadcaster.h"
+#include "devicecapture.h"
+#include "framefeed.h"
 #include "januslink.h"
 #include "janustarget.h"
 #include "mediametrics.h"
@@ -76,6 +78,8 @@ public:
         double rmsDb = kSilenceDb;
         double peakDb = kSilenceDb;
         qint64 levelAtMs = 0;
+        double playedPeakDb = kSilenceDb; // after the playout gain
+        qint64 playedAtMs = 0;
         int score = -1;
 
         bool isShare() const { return !shareId.isEmpty(); }
@@ -99,6 +103,8 @@ public:
     void joinRoom();
     void onJoined(const QJsonObject &data);
     void startPublisher();
+    void startCapture(const DeviceCapture::Choice &choice);
+    void switchDevices();
     void publish(RtcPeer *peer, quint64 handle);
     void onPublishers(const QJsonArray &publishers);
     void subscribe(quint64 feed, const Remote &what);
@@ -132,6 +138,10 @@ public:
     std::map<quint64, Remote> remotes; // by feed id
     std::set<qint64> present;          // participants announced with a join
     OwnShare share;
+    QString cameraWanted; // by id or description; empty for the default
+    QString microphoneWanted;
+    DeviceCapture *capture = nullptr; // only while the call captures from devices
+    std::shared_ptr<FrameFeed> deviceFeed;
     quint64 shareSerial = 0; // outdates the answers of a share that was stopped meanwhile
     QTimer *levelTimer = nullptr;
     QTimer *statsTimer = nullptr;
@@ -239,12 +249,43 @@ void BroadcasterPrivate::startPublisher()
     o.sendAudio = sendAudio;
     o.sendVideo = sendVideo;
     o.loopbackOnly = target.isLoopback();
+    startCapture(DeviceCapture::choose(cameraWanted, microphoneWanted));
+    o.feed = deviceFeed;
+    o.stampVideo = !(deviceFeed && deviceFeed->carriesVideo()); // only the synthetic camera stamps
+    o.temporalLayers = true;
     publisher = new RtcPeer(RtcPeer::Role::Publisher, o, q);
     publish(publisher, publisherHandle);
     wirePeer(publisher, publisherHandle, quint64(userId));
     QString error;
     if (!publisher->start(&error))
         onMediaFailed(error);
+}
+
+void BroadcasterPrivate::startCapture(const DeviceCapture::Choice &choice)
+{
+    if (choice.camera.isNull() && choice.microphone.isNull())
+        return;
+    if (!deviceFeed)
+        deviceFeed =
+            std::make_shared<FrameFeed>(!choice.camera.isNull(), !choice.microphone.isNull());
+    capture = new DeviceCapture(choice, deviceFeed, q);
+    capture->start(sendVideo);
+}
+
+// A device named during a call replaces the one in use; whether the call captures from
+// devices or sends the synthetic sources was settled when it started.
+void BroadcasterPrivate::switchDevices()
+{
+    if (!capture)
+        return;
+    const DeviceCapture::Choice choice = DeviceCapture::choose(cameraWanted, microphoneWanted);
+    if (choice.camera.isNull() == deviceFeed->carriesVideo() ||
+        choice.microphone.isNull() == deviceFeed->carriesAudio()) {
+        qCWarning(lcRtc) << "the devices chosen now take effect with the next call";
+        return;
+    }
+    delete std::exchange(capture, nullptr);
+    startCapture(choice);
 }
 
 void BroadcasterPrivate::publish(RtcPeer *peer, quint64 handle)
@@ -358,6 +399,13 @@ void BroadcasterPrivate::startSubscriber(quint64 feed, const QString &offer)
         it->second.rmsDb = rms;
         it->second.peakDb = peak;
         it->second.levelAtMs = QDateTime::currentMSecsSinceEpoch();
+    });
+    QObject::connect(peer, &RtcPeer::playedLevel, q, [this, feed](double, double peak) {
+        auto it = remotes.find(feed);
+        if (it == remotes.end())
+            return;
+        it->second.playedPeakDb = peak;
+        it->second.playedAtMs = QDateTime::currentMSecsSinceEpoch();
     });
     wirePeer(peer, handle, feed);
     applyPlayout(r);
@@ -620,6 +668,8 @@ void BroadcasterPrivate::teardown()
     stopPeer(share.peer);
     share = OwnShare{};
     stopPeer(publisher);
+    delete std::exchange(capture, nullptr);
+    deviceFeed.reset();
     for (auto &[feed, r] : remotes)
         stopPeer(r.peer);
     remotes.clear();
@@ -762,6 +812,8 @@ void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
         (audio ? d->sendAudio : d->sendVideo) = !mute;
         if (d->publisher)
             d->publisher->setSending(audio, !mute);
+        if (d->capture && !audio)
+            d->capture->setCameraOn(!mute);
         emit sigNotifyMute(d->userId, d->userId, mute ? 1 : 0, type);
         return;
     }
@@ -786,7 +838,8 @@ int Broadcaster::setVolume(qint64 uid, double volume)
     return 0;
 }
 
-// Janus switches layers only for a publisher that sends simulcast, which ours do not yet.
+// Cameras send one spatial layer in three temporal ones: Janus picks the temporal layer and,
+// having no other, keeps the spatial one whatever is asked.
 void Broadcaster::setConsumerlayers(LayersLevel spatial, LayersLevel temporal, qint64 uid)
 {
     auto it = d->remotes.find(uid);
@@ -802,19 +855,23 @@ void Broadcaster::setMirror(bool) {}
 void Broadcaster::setSoundEffectType(SoundEffectType) {}
 void Broadcaster::setProxy(const QString &) {}
 
-// Capture is synthetic for now; the device names are accepted and kept for later.
-int Broadcaster::setAudioRecordingDevice(QString)
+int Broadcaster::setAudioRecordingDevice(QString device)
 {
+    d->microphoneWanted = device;
+    d->switchDevices();
     return 0;
 }
 
+// Playout goes to the system's default output.
 int Broadcaster::setAudioPlayoutDevice(QString)
 {
     return 0;
 }
 
-int Broadcaster::setVideoRecordingDevice(QString)
+int Broadcaster::setVideoRecordingDevice(QString device)
 {
+    d->cameraWanted = device;
+    d->switchDevices();
     return 0;
 }
 
@@ -823,8 +880,8 @@ int Broadcaster::getMaxDecibel()
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     double best = 0;
     for (const auto &[uid, r] : d->remotes) {
-        if (now - r.levelAtMs <= kLevelStaleMs)
-            best = qMax(best, MediaMetrics::displayLevel(r.peakDb));
+        if (now - r.playedAtMs <= kLevelStaleMs)
+            best = qMax(best, MediaMetrics::displayLevel(r.playedPeakDb));
     }
     return int(best);
 }

@@ -1,8 +1,10 @@
 #include "rtcpeer.h"
+#include "framefeed.h"
 #include "framestamp.h"
 #include "mailbox.h"
 #include "rtclog.h"
 #include "stagetimes.h"
+#include "temporallayers.h"
 #include <QVideoFrameFormat>
 #include <atomic>
 #define GST_USE_UNSTABLE_API
@@ -16,6 +18,7 @@ namespace qtwebrtc::rtc {
 namespace {
 std::atomic<int> g_livePipelines{0};
 
+constexpr int kCameraFps = 15;
 const char *kCamera = "videotestsrc is-live=true pattern=ball ! "
                       "video/x-raw,format=I420,width=320,height=240,framerate=15/1";
 const char *kVideoSend =
@@ -23,9 +26,11 @@ const char *kVideoSend =
     "vp8enc name=videoenc deadline=1 cpu-used=8 lag-in-frames=0 end-usage=cbr "
     "target-bitrate=%1 keyframe-max-dist=30 threads=1 ! rtpvp8pay picture-id-mode=15-bit ! "
     "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! rtc. ";
-const char *kAudioSend =
+const char *kVoice =
     "audiotestsrc name=voicesrc is-live=true wave=sine volume=0.3 samplesperbuffer=960 ! "
-    "audio/x-raw,format=S16LE,rate=48000,channels=1 ! identity name=voice ! "
+    "audio/x-raw,format=S16LE,rate=48000,channels=1";
+const char *kAudioSend =
+    " ! identity name=voice ! "
     "valve name=audiovalve drop-mode=forward-sticky-events ! audioconvert ! opusenc ! rtpopuspay ! "
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! rtc.";
 
@@ -34,7 +39,9 @@ const char *kVideoBranch = "queue ! rtpvp8depay ! vp8dec name=decoder ! videocon
                            "max-buffers=2 drop=true";
 const char *kAudioBranch = "queue ! rtpopusdepay ! opusdec ! audioconvert ! "
                            "level interval=100000000 post-messages=true ! "
-                           "volume name=playout ! audioconvert ! audioresample ! ";
+                           "volume name=playout ! "
+                           "level name=played interval=100000000 post-messages=true ! "
+                           "audioconvert ! audioresample ! ";
 } // namespace
 
 // What GStreamer's callbacks may reach. Owned jointly by the peer and every callback
@@ -308,7 +315,10 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *msg, gpointer data)
         const GstStructure *st = gst_message_get_structure(msg);
         const double rms = maxOf(st, "rms");
         const double peak = maxOf(st, "peak");
-        s.post([rms, peak](RtcPeer *p) { emit p->audioLevel(rms, peak); });
+        if (g_strcmp0(GST_OBJECT_NAME(GST_MESSAGE_SRC(msg)), "played") == 0)
+            s.post([rms, peak](RtcPeer *p) { emit p->playedLevel(rms, peak); });
+        else
+            s.post([rms, peak](RtcPeer *p) { emit p->audioLevel(rms, peak); });
     }
     // A dropped message is ours to release; each one holds its sender, which would leak the
     // element with it.
@@ -380,7 +390,7 @@ void onDescriptionCreated(GstPromise *promise, gpointer data, const char *field)
     g_signal_emit_by_name(s.webrtc.get(), "set-local-description", desc, nullptr);
     const QString text = sdpText(desc);
     gst_webrtc_session_description_free(desc);
-    s.post([text](RtcPeer *p) { emit p->localDescription(text); });
+    s.post([text](RtcPeer *p) { p->onLocalDescription(text); });
 }
 
 void onOffer(GstPromise *promise, gpointer data)
@@ -448,6 +458,8 @@ void RtcPeer::stop()
     m_shared->mailbox.close();
     if (!m_pipeline)
         return;
+    if (m_options.feed)
+        m_options.feed->detach();
     BusRef bus(gst_element_get_bus(m_pipeline.get()));
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
@@ -479,10 +491,17 @@ QByteArray RtcPeer::description() const
     QByteArray d = "webrtcbin name=rtc bundle-policy=max-bundle ";
     if (m_role == Role::Subscriber)
         return d;
-    d += m_options.videoSource.isEmpty() ? QByteArray(kCamera) : m_options.videoSource;
+    const FrameFeed *feed = m_options.feed.get();
+    if (!m_options.videoSource.isEmpty())
+        d += m_options.videoSource;
+    else if (feed && feed->carriesVideo())
+        d += FrameFeed::videoChain(m_options.videoSize, kCameraFps);
+    else
+        d += kCamera;
     d += QByteArray(kVideoSend).replace("%1", QByteArray::number(m_options.videoBitrate));
     if (m_options.withAudio)
-        d += kAudioSend;
+        d += (feed && feed->carriesAudio() ? FrameFeed::audioChain() : QByteArray(kVoice)) +
+             kAudioSend;
     return d;
 }
 
@@ -521,18 +540,7 @@ bool RtcPeer::build(QString *error)
     gst_bus_set_sync_handler(bus.get(), onBusMessage, hold(m_shared), release);
 
     if (publisher) {
-        setDirections(rtc, GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
-        if (m_options.stampVideo)
-            addProbe(m_pipeline.get(), "camera", stampFrame, m_shared);
-        if (m_options.stampVideo && StageTimes::enabled())
-            addProbe(m_pipeline.get(), "videoenc", timeEncoded, m_shared);
-        if (m_options.withAudio) {
-            addProbe(m_pipeline.get(), "voice", shapeVoice, m_shared);
-            ElementRef voice(gst_bin_get_by_name(GST_BIN(m_pipeline.get()), "voicesrc"));
-            g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
-        }
-        setSending(true, m_options.sendAudio);
-        setSending(false, m_options.sendVideo);
+        setUpPublisher();
         connectSignal(rtc, "on-negotiation-needed", onNegotiationNeeded, m_shared);
     } else {
         connectSignal(rtc, "pad-added", onPadAdded, m_shared);
@@ -540,9 +548,38 @@ bool RtcPeer::build(QString *error)
     return true;
 }
 
+void RtcPeer::setUpPublisher()
+{
+    GstElement *pipeline = m_pipeline.get();
+    setDirections(m_webrtc.get(), GST_WEBRTC_RTP_TRANSCEIVER_DIRECTION_SENDONLY);
+    if (m_options.stampVideo)
+        addProbe(pipeline, "camera", stampFrame, m_shared);
+    if (m_options.stampVideo && StageTimes::enabled())
+        addProbe(pipeline, "videoenc", timeEncoded, m_shared);
+    if (m_options.feed)
+        m_options.feed->attach(pipeline);
+    if (m_options.withAudio && !(m_options.feed && m_options.feed->carriesAudio())) {
+        addProbe(pipeline, "voice", shapeVoice, m_shared);
+        ElementRef voice(gst_bin_get_by_name(GST_BIN(pipeline), "voicesrc"));
+        g_object_set(voice.get(), "freq", m_options.toneHz, nullptr);
+    }
+    if (m_options.temporalLayers) {
+        ElementRef enc(gst_bin_get_by_name(GST_BIN(pipeline), "videoenc"));
+        TemporalLayers::configure(enc.get(), m_options.videoBitrate);
+    }
+    setSending(true, m_options.sendAudio);
+    setSending(false, m_options.sendVideo);
+}
+
 void RtcPeer::createOffer()
 {
     request("create-offer", onOffer);
+}
+
+void RtcPeer::onLocalDescription(const QString &sdp)
+{
+    const bool layered = m_role == Role::Publisher && m_options.temporalLayers;
+    emit localDescription(layered ? TemporalLayers::announce(sdp) : sdp);
 }
 
 void RtcPeer::acceptOffer(const QString &sdp)
@@ -589,6 +626,13 @@ void RtcPeer::signalingSent()
         emit localCandidate(c.first, c.second);
     if (m_gatheringDone)
         emit candidatesDone();
+}
+
+void RtcPeer::addRemoteCandidate(int mline, const QString &candidate)
+{
+    if (m_webrtc)
+        g_signal_emit_by_name(m_webrtc.get(), "add-ice-candidate", guint(mline),
+                              candidate.toUtf8().constData());
 }
 
 // Janus takes candidates only for a handle whose description it has seen.

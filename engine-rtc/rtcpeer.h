@@ -9,12 +9,13 @@
 
 namespace qtwebrtc::rtc {
 
+class FrameFeed;
 struct PeerShared;
 
-// One WebRTC connection to Janus in a pipeline of its own: the publisher sends the synthetic
-// camera and voice; a subscriber receives one remote feed, hands its decoded frames on and
-// measures and plays its audio. Lives on the engine thread; GStreamer's threads only post to
-// it.
+// One WebRTC connection to Janus in a pipeline of its own: the publisher sends the camera and
+// the voice (synthetic, or pushed through a feed); a subscriber receives one remote feed, hands its
+// decoded frames on and measures and plays its audio. Lives on the engine thread; GStreamer's
+// threads only post to it.
 class RtcPeer : public QObject
 {
     Q_OBJECT
@@ -32,8 +33,11 @@ public:
         bool stampVideo = true; // only synthetic pictures carry stamps
         bool withAudio = true;
         int videoBitrate = 300000;
-        bool loopbackOnly = false; // gather only 127.0.0.1 (Janus on this machine)
-        QString audioSink;         // subscriber: playout element description
+        bool temporalLayers = false; // publisher: video in layers a receiver can pick from
+        bool loopbackOnly = false;   // gather only 127.0.0.1 (Janus on this machine)
+        QString audioSink;           // subscriber: playout element description
+        // Publisher: what the feed carries replaces the synthetic camera or voice.
+        std::shared_ptr<FrameFeed> feed;
     };
 
     RtcPeer(Role role, const Options &options, QObject *parent = nullptr);
@@ -47,6 +51,8 @@ public:
     void acceptAnswer(const QString &sdp);
     // The message carrying our description has gone out: candidates may follow it now.
     void signalingSent();
+    // A candidate the other side trickled (Janus sends none: its own are in its description).
+    void addRemoteCandidate(int mline, const QString &candidate);
 
     // Publisher: stops or resumes sending one medium (nothing leaves the encoder while off).
     void setSending(bool audio, bool on);
@@ -65,12 +71,15 @@ signals:
     void connectionChanged(bool connected);
     void failed(QString reason);
     void videoFrame(QVideoFrame frame);
+    // Subscriber: the level as received (who speaks) and as played, after the playout gain.
     void audioLevel(double rmsDb, double peakDb);
+    void playedLevel(double rmsDb, double peakDb);
     void transportStats(qtwebrtc::rtc::MediaMetrics::Transport stats);
 
 public:
     // What GStreamer's threads post; each runs on the engine thread.
     void createOffer();
+    void onLocalDescription(const QString &sdp);
     void onConnectionState(int state);
     void onReceiveCounters(quint64 lost, quint64 received, MediaMetrics::Transport t);
     void onLocalCandidate(int mline, const QString &candidate);
@@ -79,6 +88,7 @@ public:
 private:
     QByteArray description() const;
     bool build(QString *error);
+    void setUpPublisher();
     bool setRemote(const QString &sdp, int type);
     void request(const char *signal, void (*onReply)(GstPromise *, gpointer));
 

@@ -135,6 +135,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     qputenv("MEETING_RTC_AUDIO_SINK", "fakesink sync=false async=false");
+    // Latency is read from the synthetic camera's stamps, whatever devices the machine has.
+    qputenv("MEETING_RTC_CAPTURE", "synthetic");
     QString why = meetingjanus::JanusProcess::missingReason();
     if (why.isEmpty())
         why = CallParticipant::missingElements();

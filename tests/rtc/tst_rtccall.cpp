@@ -1,7 +1,8 @@
 // Three engines in one Janus room, each on its own engine thread as the meeting model runs
 // them: real video and audio must arrive from both others, mutes must really stop what is
-// sent, a share must arrive as a share, a removed client's media must stop, a lost server must
-// be reported, and leaving must leave nothing behind.
+// sent, volume must change what is played, a lower layer must lower the frame rate, a share must
+// arrive as a share, a removed client's media must stop, a lost server must be reported, and
+// leaving must leave nothing behind.
 #include "broadcaster.h"
 #include "callparticipant.h"
 #include "janusprocess.h"
@@ -10,6 +11,7 @@
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 using namespace qtwebrtc;
@@ -29,6 +31,8 @@ class TestRtcCall : public QObject
 private slots:
     void initTestCase();
     void threeClientsExchangeMedia();
+    void volumeChangesWhatIsPlayed();
+    void lowerLayerLowersFrameRate();
     void shareArrivesAsShare();
     void removedClientsMediaStops();
     void lostServerIsReported();
@@ -42,6 +46,8 @@ private:
     bool startCall(Clients &clients, quint64 room, const QString &secret = {});
     static void leaveAll(Clients &clients);
     static int counterOf(const Client &c, qint64 from, bool share);
+    // The loudest of what `c` plays, polled over `windowMs` as the model polls it.
+    static int loudestPlayed(Client &c, int windowMs);
 
     meetingjanus::JanusProcess m_janus;
 };
@@ -200,6 +206,85 @@ void TestRtcCall::threeClientsExchangeMedia()
           latencies.at(latencies.size() * 95 / 100), latencies.last());
 
     // Leaving ends every call and, once the threads stop, leaves no engine and no pipeline.
+    leaveAll(clients);
+}
+
+int TestRtcCall::loudestPlayed(Client &c, int windowMs)
+{
+    auto loudest = std::make_shared<std::atomic<int>>(-1);
+    QDeadlineTimer window(windowMs);
+    while (!window.hasExpired()) {
+        c.post([loudest](Broadcaster *b) { *loudest = qMax(loudest->load(), b->getMaxDecibel()); });
+        QTest::qWait(100);
+    }
+    return loudest->load();
+}
+
+// Volume 0 for both others silences what the first client plays, while their levels (who is
+// speaking) still arrive; the default volume brings the sound back. Two-second windows always
+// hold tone from the bursts.
+void TestRtcCall::volumeChangesWhatIsPlayed()
+{
+    Clients clients;
+    QVERIFY2(startCall(clients, kRoom + 4), "video did not arrive everywhere");
+    Client &c = *clients[0];
+    auto setVolume = [&](double volume) {
+        for (size_t i = 1; i < clients.size(); ++i)
+            c.post([uid = clients[i]->uid, volume](Broadcaster *b) { b->setVolume(uid, volume); });
+    };
+    int loudest = loudestPlayed(c, 2000);
+    QVERIFY2(loudest > kNoiseFloor * 3, qPrintable(QStringLiteral("plays at %1").arg(loudest)));
+
+    setVolume(0);
+    QTest::qWait(500); // levels measured before the change are still on their way
+    const qint64 quiet = QDateTime::currentMSecsSinceEpoch();
+    loudest = loudestPlayed(c, 2000);
+    QVERIFY2(loudest < kNoiseFloor, qPrintable(QStringLiteral("still plays at %1").arg(loudest)));
+    for (size_t i = 1; i < clients.size(); ++i)
+        QVERIFY(c.peakSince(clients[i]->uid, quiet) > kNoiseFloor * 3);
+
+    setVolume(5);
+    QTest::qWait(500);
+    loudest = loudestPlayed(c, 2000);
+    QVERIFY2(loudest > kNoiseFloor * 3,
+             qPrintable(QStringLiteral("plays at %1 after the volume came back").arg(loudest)));
+    QVERIFY(c.errors.isEmpty());
+    leaveAll(clients);
+}
+
+// The lowest temporal layer of a camera is a quarter of its frames: a receiver that asks for it
+// gets about 4 fps of that sender, decoding cleanly, while the other sender stays at full
+// rate; asking for the highest brings the full rate back.
+void TestRtcCall::lowerLayerLowersFrameRate()
+{
+    Clients clients;
+    QVERIFY2(startCall(clients, kRoom + 5), "video did not arrive everywhere");
+    Client &a = *clients[0];
+    Client &b = *clients[1];
+    const qint64 other = clients[2]->uid;
+    auto fps = [&](qint64 from) {
+        const int before = b.tracks.value(from).frames;
+        const qint64 start = QDateTime::currentMSecsSinceEpoch();
+        QTest::qWait(2000);
+        return (b.tracks.value(from).frames - before) * 1000.0 /
+               double(QDateTime::currentMSecsSinceEpoch() - start);
+    };
+    auto layers = [&](LayersLevel temporal) {
+        b.post([uid = a.uid, temporal](Broadcaster *e) {
+            e->setConsumerlayers(LAYER_HIGH, temporal, uid);
+        });
+        QTest::qWait(1000); // the switch waits for a frame that allows it
+    };
+    layers(LAYER_LOW);
+    const double low = fps(a.uid);
+    QVERIFY2(low >= 2 && low <= 6, qPrintable(QStringLiteral("lowest layer at %1 fps").arg(low)));
+    QVERIFY(fps(other) >= 10);
+    layers(LAYER_HIGH);
+    const double high = fps(a.uid);
+    QVERIFY2(high >= 10, qPrintable(QStringLiteral("highest layer at %1 fps").arg(high)));
+    // Janus may switch in the middle of a frame: that frame alone can arrive damaged.
+    QVERIFY(b.tracks.value(a.uid).badStamps <= 2);
+    QVERIFY(b.errors.isEmpty());
     leaveAll(clients);
 }
 

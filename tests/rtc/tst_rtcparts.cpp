@@ -1,15 +1,23 @@
-// The engine's pure parts: the frame stamp a receiver reads back, the Janus address taken from
-// the media server URL, and the scales the module is given.
+// The engine's parts: the frame stamp a receiver reads back, the Janus address taken from the
+// media server URL, the scales the module is given, and the feed that carries captured
+// pictures and sound into a publisher.
 #include "broadcaster.h"
+#include "callparticipant.h"
+#include "framefeed.h"
 #include "framestamp.h"
 #include "janustarget.h"
 #include "mediametrics.h"
+#include "rtcpeer.h"
 #include "screensource.h"
 #include "sharelabel.h"
+#include "temporallayers.h"
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <vector>
 
 using namespace qtwebrtc;
@@ -19,6 +27,7 @@ class TestRtcParts : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QVERIFY(gst_init_check(nullptr, nullptr, nullptr)); }
     void stampSurvivesCoding_data();
     void stampSurvivesCoding();
     void stampRejectsWhatIsNoStamp_data();
@@ -38,7 +47,100 @@ private slots:
     void score();
     void levelsAndGain();
     void badAddressIsReported();
+    void layersAnnounced_data();
+    void layersAnnounced();
+    void feedCaps_data();
+    void feedCaps();
+    void feedReachesReceiver_data();
+    void feedReachesReceiver();
 };
+
+namespace {
+using Pixel = QVideoFrameFormat::PixelFormat;
+constexpr quint32 kFeedSender = 7;
+
+// A 320x240 grey picture in `format` whose luma carries `stamp`.
+QVideoFrame stampedFrame(Pixel format, const FrameStamp &stamp)
+{
+    const int w = 320;
+    const int h = 240;
+    std::vector<uchar> grey(size_t(w * h), 128);
+    stamp.write(grey.data(), w, w, h);
+    QVideoFrame frame(QVideoFrameFormat(QSize(w, h), format));
+    if (!frame.map(QVideoFrame::WriteOnly))
+        return {};
+    const bool packed = format == QVideoFrameFormat::Format_BGRA8888;
+    for (int y = 0; y < h; ++y) {
+        uchar *row = frame.bits(0) + y * frame.bytesPerLine(0);
+        for (int x = 0; x < w; ++x) {
+            const uchar v = grey[size_t(y * w + x)];
+            const uchar bgra[4] = {v, v, v, 255};
+            if (packed)
+                memcpy(row + 4 * x, bgra, 4);
+            else
+                row[x] = v;
+        }
+    }
+    for (int p = 1; p < frame.planeCount(); ++p)
+        memset(frame.bits(p), 128, size_t(frame.mappedBytes(p)));
+    frame.unmap();
+    return frame;
+}
+
+// `ms` of a 440 Hz tone at amplitude 0.3 (about -13.5 dBFS RMS) in `format`.
+QByteArray tone(const QAudioFormat &format, int ms, qint64 *sample)
+{
+    const int frames = format.sampleRate() * ms / 1000;
+    QByteArray out(frames * format.bytesPerFrame(), Qt::Uninitialized);
+    char *at = out.data();
+    for (int i = 0; i < frames; ++i, ++*sample) {
+        const double v = 0.3 * std::sin(2 * M_PI * 440 * double(*sample) / format.sampleRate());
+        for (int c = 0; c < format.channelCount(); ++c) {
+            if (format.sampleFormat() == QAudioFormat::Float) {
+                const float f = float(v);
+                memcpy(at, &f, sizeof f);
+            } else {
+                const qint16 s16 = qint16(v * 32767);
+                memcpy(at, &s16, sizeof s16);
+            }
+            at += format.bytesPerSample();
+        }
+    }
+    return out;
+}
+
+QAudioFormat audioFormat(QAudioFormat::SampleFormat sample, int rate, int channels)
+{
+    QAudioFormat f;
+    f.setSampleFormat(sample);
+    f.setSampleRate(rate);
+    f.setChannelCount(channels);
+    return f;
+}
+
+// Two peers offering and answering to each other directly, as Janus would with each.
+void pair(rtc::RtcPeer &sender, rtc::RtcPeer &receiver)
+{
+    QObject::connect(&sender, &RtcPeer::localDescription, &receiver, [&](const QString &sdp) {
+        receiver.acceptOffer(sdp);
+        sender.signalingSent();
+    });
+    QObject::connect(&receiver, &RtcPeer::localDescription, &sender, [&](const QString &sdp) {
+        sender.acceptAnswer(sdp);
+        receiver.signalingSent();
+    });
+    QObject::connect(&sender, &RtcPeer::localCandidate, &receiver, &RtcPeer::addRemoteCandidate);
+    QObject::connect(&receiver, &RtcPeer::localCandidate, &sender, &RtcPeer::addRemoteCandidate);
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QTest::qWait(50);
+    return done();
+}
+} // namespace
 
 // Coding changes pixel values a little and blurs block edges; a stamp must still read back.
 void TestRtcParts::stampSurvivesCoding_data()
@@ -323,6 +425,179 @@ void TestRtcParts::badAddressIsReported()
     QCOMPARE(errors.at(0).at(0).value<Error>(), ERR_UNKNOWN);
     QVERIFY(!errors.at(0).at(1).toString().contains(QStringLiteral("abc")));
     QTRY_COMPARE(Broadcaster::pipelineCount(), 0);
+}
+
+// The simulcast group that makes Janus filter temporal layers names the sent SSRC first and
+// two that appear nowhere else; offers it cannot apply to stay as they are.
+void TestRtcParts::layersAnnounced_data()
+{
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QString>("group"); // empty: the offer stays unchanged
+    const QString head = QStringLiteral("v=0\r\ns=-\r\nm=audio 9 UDP/TLS/RTP/SAVPF 111\r\n");
+    const QString audio101 = QStringLiteral("a=ssrc:101 cname:x\r\n");
+    const QString video = QStringLiteral("m=video 9 UDP/TLS/RTP/SAVPF 96\r\na=mid:video0\r\n");
+    QTest::addRow("video ssrc") << head + video + QStringLiteral("a=ssrc:100 cname:x\r\n")
+                                << QStringLiteral("a=ssrc-group:SIM 100 101 102\r\na=ssrc:100 ");
+    QTest::addRow("next ssrc taken by audio")
+        << head + audio101 + video + QStringLiteral("a=ssrc:100 cname:x\r\n")
+        << QStringLiteral("a=ssrc-group:SIM 100 102 103\r\n");
+    QTest::addRow("across the wrap")
+        << head + video + QStringLiteral("a=ssrc:4294967295 cname:x\r\n")
+        << QStringLiteral("a=ssrc-group:SIM 4294967295 1 2\r\n");
+    QTest::addRow("no video") << head + audio101 << QString();
+    QTest::addRow("ssrc only in audio") << head + audio101 + video << QString();
+    QTest::addRow("group there already")
+        << head + video + QStringLiteral("a=ssrc-group:FID 5 6\r\na=ssrc:5 cname:x\r\n")
+        << QString();
+    QTest::addRow("ssrc not a number")
+        << head + video + QStringLiteral("a=ssrc:99999999999 cname:x\r\n") << QString();
+}
+
+void TestRtcParts::layersAnnounced()
+{
+    QFETCH(QString, offer);
+    QFETCH(QString, group);
+    const QString out = TemporalLayers::announce(offer);
+    if (group.isEmpty()) {
+        QCOMPARE(out, offer);
+        return;
+    }
+    QVERIFY2(out.contains(group), qPrintable(out));
+    QCOMPARE(out.size(), offer.size() + group.indexOf(QLatin1String("\r\n")) + 2);
+    QVERIFY(out.indexOf(QLatin1String("a=ssrc-group")) > out.indexOf(QLatin1String("m=video")));
+}
+
+// What a capture device hands over must reach GStreamer with caps that say what it is; what
+// cannot be described is refused rather than sent as garbage.
+void TestRtcParts::feedCaps_data()
+{
+    QTest::addColumn<int>("pixel"); // -1: the row is about sound
+    QTest::addColumn<QAudioFormat>("audio");
+    QTest::addColumn<QByteArray>("caps"); // empty: refused
+    const QAudioFormat none;
+    QTest::addRow("I420") << int(QVideoFrameFormat::Format_YUV420P) << none
+                          << QByteArray("format=(string)I420");
+    QTest::addRow("NV12") << int(QVideoFrameFormat::Format_NV12) << none
+                          << QByteArray("format=(string)NV12");
+    QTest::addRow("BGRA") << int(QVideoFrameFormat::Format_BGRA8888) << none
+                          << QByteArray("format=(string)BGRA");
+    QTest::addRow("YUYV") << int(QVideoFrameFormat::Format_YUYV) << none
+                          << QByteArray("format=(string)YUY2");
+    QTest::addRow("JPEG refused") << int(QVideoFrameFormat::Format_Jpeg) << none << QByteArray();
+    QTest::addRow("S16 mono") << -1 << audioFormat(QAudioFormat::Int16, 48000, 1)
+                              << QByteArray("format=S16LE,rate=48000,channels=1");
+    QTest::addRow("float stereo") << -1 << audioFormat(QAudioFormat::Float, 44100, 2)
+                                  << QByteArray("format=F32LE,rate=44100,channels=2");
+    QTest::addRow("six channels unpositioned")
+        << -1 << audioFormat(QAudioFormat::Int32, 48000, 6)
+        << QByteArray("channels=6,layout=interleaved,channel-mask=(bitmask)0");
+    QTest::addRow("no channels") << -1 << audioFormat(QAudioFormat::Int16, 48000, 0)
+                                 << QByteArray();
+    QTest::addRow("no sample format")
+        << -1 << audioFormat(QAudioFormat::Unknown, 48000, 1) << QByteArray();
+    QTest::addRow("rate zero") << -1 << audioFormat(QAudioFormat::Int16, 0, 1) << QByteArray();
+}
+
+void TestRtcParts::feedCaps()
+{
+    QFETCH(int, pixel);
+    QFETCH(QAudioFormat, audio);
+    QFETCH(QByteArray, caps);
+    const QByteArray got =
+        pixel >= 0 ? FrameFeed::videoCaps(QVideoFrameFormat(QSize(320, 240), Pixel(pixel)))
+                   : FrameFeed::audioCaps(audio);
+    QVERIFY2(caps.isEmpty() ? got.isEmpty() : got.contains(caps), got.constData());
+    // Nothing attached: nothing is pushed, whatever the format.
+    FrameFeed detached(true, true);
+    if (pixel >= 0)
+        QVERIFY(!detached.pushVideo(QVideoFrame(QVideoFrameFormat(QSize(320, 240), Pixel(pixel)))));
+    else
+        QVERIFY(!detached.pushAudio(QByteArray(4096, 1), audio));
+}
+
+void TestRtcParts::feedReachesReceiver_data()
+{
+    QTest::addColumn<int>("pixel");
+    QTest::addColumn<QAudioFormat>("audio");
+    QTest::addRow("I420, 48 kHz mono S16")
+        << int(QVideoFrameFormat::Format_YUV420P) << audioFormat(QAudioFormat::Int16, 48000, 1);
+    QTest::addRow("BGRA, 44.1 kHz stereo float")
+        << int(QVideoFrameFormat::Format_BGRA8888) << audioFormat(QAudioFormat::Float, 44100, 2);
+}
+
+// Pictures and sound pushed as a camera and a microphone would push them travel through a
+// publisher to a receiver: its frames carry the pushed stamps, advancing, and it hears the
+// tone. The receiver's playout gain changes what is played, not what is heard.
+void TestRtcParts::feedReachesReceiver()
+{
+    QFETCH(int, pixel);
+    QFETCH(QAudioFormat, audio);
+    const QString missing = meetingjanus::CallParticipant::missingElements();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    auto feed = std::make_shared<FrameFeed>(true, true);
+    RtcPeer::Options po;
+    po.feed = feed;
+    po.stampVideo = false;
+    po.loopbackOnly = true;
+    RtcPeer::Options so;
+    so.loopbackOnly = true;
+    so.audioSink = QStringLiteral("fakesink sync=false async=false");
+    RtcPeer sender(RtcPeer::Role::Publisher, po);
+    RtcPeer receiver(RtcPeer::Role::Subscriber, so);
+    pair(sender, receiver);
+    QStringList failures;
+    for (RtcPeer *p : {&sender, &receiver})
+        connect(p, &RtcPeer::failed, this, [&](const QString &why) { failures << why; });
+    // The publisher repeats a picture when pushes come late; only new ones count.
+    std::optional<quint32> lastCounter;
+    int frames = 0;
+    connect(&receiver, &RtcPeer::videoFrame, this, [&](QVideoFrame f) {
+        if (!f.map(QVideoFrame::ReadOnly))
+            return;
+        const auto stamp = FrameStamp::read(f.bits(0), f.bytesPerLine(0), f.width(), f.height());
+        f.unmap();
+        if (stamp && stamp->sender == kFeedSender && stamp->counter != lastCounter) {
+            ++frames;
+            lastCounter = stamp->counter;
+        }
+    });
+    double heard = -200;
+    double played = -200;
+    connect(&receiver, &RtcPeer::audioLevel, this, [&](double, double peak) { heard = peak; });
+    connect(&receiver, &RtcPeer::playedLevel, this, [&](double, double peak) { played = peak; });
+
+    quint32 counter = 0;
+    qint64 sample = 0;
+    QTimer pump;
+    connect(&pump, &QTimer::timeout, this, [&] {
+        feed->pushVideo(stampedFrame(Pixel(pixel), {kFeedSender, counter++, FrameStamp::nowMs()}));
+        feed->pushAudio(tone(audio, 66, &sample), audio);
+    });
+    pump.start(66);
+    QString error;
+    QVERIFY2(sender.start(&error), qPrintable(error));
+    QVERIFY2(receiver.start(&error), qPrintable(error));
+    QVERIFY2(waitFor([&] { return frames >= 20 && heard > -30 && played > -30; }, 20000),
+             qPrintable(QStringLiteral("%1 frames, heard %2 dB, played %3 dB, failures: %4")
+                            .arg(frames)
+                            .arg(heard)
+                            .arg(played)
+                            .arg(failures.join(QStringLiteral("; ")))));
+
+    receiver.setPlayout(0, true, true);
+    QVERIFY2(waitFor([&] { return MediaMetrics::displayLevel(played) == 0; }, 3000),
+             qPrintable(QStringLiteral("played at %1 dB with no gain").arg(played)));
+    QVERIFY(heard > -30);
+    receiver.setPlayout(1, true, true);
+    QVERIFY(waitFor([&] { return played > -30; }, 3000));
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
+
+    pump.stop();
+    sender.stop();
+    receiver.stop();
+    QCOMPARE(RtcPeer::liveCount(), 0);
+    QVERIFY(!feed->pushVideo(stampedFrame(Pixel(pixel), {kFeedSender, 0, 0})));
 }
 
 QTEST_GUILESS_MAIN(TestRtcParts)
