@@ -338,7 +338,7 @@ void TestRtcCall::shareArrivesAsShare()
                  },
                  10000),
              "the close did not reach everyone");
-    QCOMPARE(Broadcaster::pipelineCount(), 3 * kPipelinesPerClient);
+    QTRY_COMPARE(Broadcaster::pipelineCount(), 3 * kPipelinesPerClient);
     for (auto &c : clients)
         QVERIFY(c->errors.isEmpty());
     leaveAll(clients);

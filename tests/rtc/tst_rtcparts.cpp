@@ -596,7 +596,7 @@ void TestRtcParts::feedReachesReceiver()
     pump.stop();
     sender.stop();
     receiver.stop();
-    QCOMPARE(RtcPeer::liveCount(), 0);
+    QTRY_COMPARE(RtcPeer::liveCount(), 0);
     QVERIFY(!feed->pushVideo(stampedFrame(Pixel(pixel), {kFeedSender, 0, 0})));
 }
 
