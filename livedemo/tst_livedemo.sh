@@ -5,6 +5,8 @@ set -uo pipefail
 program=$1
 out=$2
 rm -rf "$out"
+# Latency is read from the synthetic camera's stamps, so a real camera must not stand in.
+export MEETING_RTC_CAPTURE=synthetic
 run=("$program" --coordinate 2 --seconds 4 --out "$out")
 if [ -z "${DISPLAY:-}" ]; then
     if ! command -v xvfb-run >/dev/null; then

@@ -24,6 +24,9 @@ if [ "${1:-}" = "--live" ]; then
     cmake --build --preset default --target meetinglive meetingserver
     out="$PWD/demo-output/live"
     rm -rf "$out"
+    # The stamped synthetic camera is what lets each client measure latency; set
+    # MEETING_RTC_CAPTURE=devices to show this machine's camera and microphone instead.
+    export MEETING_RTC_CAPTURE=${MEETING_RTC_CAPTURE:-synthetic}
     live=(build/default/livedemo/meetinglive --coordinate "$clients"
         --seconds "${LIVE_SECONDS:-10}" --out "$out")
     status=0
