@@ -44,7 +44,7 @@ AccountBase *account()
 
 void call(QObject *o, const char *slot, QGenericArgument a, QGenericArgument b, QGenericArgument c)
 {
-    // Looking a slot up by its name on every call was a tenth of a step.
+    // By name, every call would normalise the signature and walk the class's methods again.
     static QHash<const char *, QMetaMethod> methods;
     auto it = methods.find(slot);
     if (it == methods.end()) {
