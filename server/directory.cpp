@@ -426,6 +426,8 @@ void Directory::removeAttendee(const QString &meetingId, qint64 uid)
     StoredMeeting *m = meeting(meetingId);
     if (!m || !removeEntry(m->record, uid, false))
         return;
+    // Who left before the end was still in the meeting and may rate it.
+    m_pastAttendees[meetingId].insert(uid);
     const bool anyoneIn = std::any_of(m->record.attendees().begin(), m->record.attendees().end(),
                                       [](const auto &e) { return e.status() == Active; });
     if (!anyoneIn) {

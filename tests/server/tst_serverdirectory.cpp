@@ -31,6 +31,7 @@ private slots:
     void invitationReachesOnlyTheCalled();
     void linkApplicationNeedsTheHost();
     void restartKeepsAnsweredState();
+    void leaverMayRate();
     void mediaTokens_data();
     void mediaTokens();
 
@@ -228,6 +229,16 @@ void tst_ServerDirectory::linkApplicationNeedsTheHost()
     QCOMPARE(m_directory->handle(kOutsider, 232, bytesOf(admit)).code, 404);
     QCOMPARE(m_directory->handle(kHost, 232, bytesOf(admit)).code, 0);
     QVERIFY(m_directory->isAttendee(m_meetingId, kOutsider));
+}
+
+void tst_ServerDirectory::leaverMayRate()
+{
+    m_directory->setStatus(m_meetingId, kHost, Directory::Active);
+    m_directory->setStatus(m_meetingId, kMember, Directory::Active);
+    m_directory->removeAttendee(m_meetingId, kMember);
+    QVERIFY(!m_directory->isAttendee(m_meetingId, kMember));
+    QCOMPARE(m_directory->handle(kMember, 287, payload(QStringLiteral("rate"))).code, 0);
+    QCOMPARE(m_directory->handle(kOutsider, 287, payload(QStringLiteral("rate"))).code, 404);
 }
 
 void tst_ServerDirectory::restartKeepsAnsweredState()
