@@ -28,6 +28,7 @@ struct FakeRoom
         server.listen(QHostAddress::LocalHost);
         QObject::connect(&server, &QWebSocketServer::newConnection, &server, [this] {
             peer = server.nextPendingConnection();
+            peer->setParent(&server);
             QObject::connect(peer, &QWebSocket::textMessageReceived, &server,
                              [this](const QString &text) {
                                  received.append(QJsonDocument::fromJson(text.toUtf8()).object());
