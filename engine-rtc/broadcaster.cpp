@@ -1,4 +1,5 @@
 #include "broadcaster.h"
+#include "../engine/mediachannel.h"
 #include "devicecapture.h"
 #include "framefeed.h"
 #include "januslink.h"
@@ -13,6 +14,7 @@
 #include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
+#include <QUrlQuery>
 #include <atomic>
 #include <gst/gst.h>
 #include <map>
@@ -58,6 +60,13 @@ QJsonObject jsep(const QString &type, const QString &sdp)
 {
     return {{QStringLiteral("type"), type}, {QStringLiteral("sdp"), sdp}};
 }
+
+// What the meeting server hands out: its media room, a WebSocket address with a signed token.
+bool isServerUrl(const QUrl &url)
+{
+    const bool socket = url.scheme() == QLatin1String("ws") || url.scheme() == QLatin1String("wss");
+    return socket && QUrlQuery(url).hasQueryItem(QStringLiteral("token"));
+}
 } // namespace
 
 class BroadcasterPrivate
@@ -92,12 +101,17 @@ public:
         RtcPeer *peer = nullptr;
         ShareType type = SHARE_NONE; // SHARE_NONE: no share, not even one being set up
         QString id;                  // known once Janus has given the feed its id
+        QString serverId;            // the control channel's name for it
         bool announced = false;
     };
 
     BroadcasterPrivate(Broadcaster *owner, qint64 uid) : q(owner), userId(uid) {}
 
     void start(const QString &mediaServerUrl);
+    void openControl(const QUrl &url);
+    void closeControl();
+    void forward(const char *name, const QVariantList &args = {});
+    void setSending(bool mute, MuteType type);
     void onSessionReady();
     void createRoom();
     void joinRoom();
@@ -133,6 +147,9 @@ public:
     CallInfo info;
     JanusTarget target;
     JanusLink *link = nullptr;
+    // The meeting server's room: with it, attendees and their states come from the server and
+    // Janus carries media only.
+    MediaChannel *control = nullptr;
     quint64 publisherHandle = 0;
     RtcPeer *publisher = nullptr;
     std::map<quint64, Remote> remotes; // by feed id
@@ -234,7 +251,8 @@ void BroadcasterPrivate::joinRoom()
 
 void BroadcasterPrivate::onJoined(const QJsonObject &data)
 {
-    emit q->sigNotifyJoin(userId, 0, roomInfo());
+    if (!control)
+        emit q->sigNotifyJoin(userId, 0, roomInfo());
     onPublishers(data.value(QStringLiteral("publishers")).toArray());
     levelTimer->start();
     statsTimer->start();
@@ -340,9 +358,11 @@ void BroadcasterPrivate::subscribe(quint64 feed, const Remote &what)
     if (feed == 0 || feed == quint64(userId) || feed == share.feed || remotes.count(feed))
         return;
     remotes[feed] = what;
-    if (what.isShare())
+    const bool arrived = !what.isShare() && present.insert(what.uid).second;
+    // With a control channel the server announces attendees and shares.
+    if (!control && what.isShare())
         emit q->sigNotifyCreateShare(what.uid, what.shareId, what.shareType);
-    else if (present.insert(what.uid).second)
+    else if (!control && arrived)
         emit q->sigNotifyJoin(what.uid, 0, roomInfo());
     link->attach([this, feed](bool ok, const QJsonObject &m) {
         const quint64 handle = handleOf(m);
@@ -437,13 +457,15 @@ void BroadcasterPrivate::wirePeer(RtcPeer *peer, quint64 handle, quint64 feed)
 void BroadcasterPrivate::onConnection(quint64 feed, bool connected)
 {
     if (feed == quint64(userId)) {
+        if (control)
+            return;
         emit q->sigNotifyStateChange(connected ? CALL_CONNECTED : CALL_CONNECTING);
         if (connected)
             emit q->sigNotifyReady(userId, roomInfo());
         return;
     }
     if (feed == share.feed) {
-        if (connected && !std::exchange(share.announced, true))
+        if (connected && !control && !std::exchange(share.announced, true))
             emit q->sigNotifyCreateShare(userId, share.id, share.type);
         return;
     }
@@ -455,7 +477,8 @@ void BroadcasterPrivate::onConnection(quint64 feed, bool connected)
         return reportScore(feed, {}, false);
     if (r.isShare())
         return emit q->sigNotifyNewConsumer(r.uid, MUTE_SCREEN);
-    emit q->sigNotifyReady(r.uid, roomInfo());
+    if (!control)
+        emit q->sigNotifyReady(r.uid, roomInfo());
     emit q->sigNotifyNewConsumer(r.uid, MUTE_AUDIO);
     emit q->sigNotifyNewConsumer(r.uid, MUTE_VIDEO);
 }
@@ -480,6 +503,8 @@ void BroadcasterPrivate::onHandleEvent(quint64 handle, const QJsonObject &m)
     const QJsonValue leaving = data.value(QStringLiteral("leaving"));
     if (leaving.isString() && kicked) {
         teardown();
+        if (control)
+            return;
         emit q->sigNotifyKicked(target.host, userId);
         emit q->sigNotifyStateChange(CALL_ENDED);
     } else if (leaving.isDouble()) {
@@ -506,7 +531,7 @@ void BroadcasterPrivate::onFeedGone(quint64 feed, bool kicked)
     for (quint64 id : shares)
         dropRemote(id);
     dropRemote(feed);
-    if (present.erase(uid) == 0)
+    if (present.erase(uid) == 0 || control)
         return;
     if (kicked)
         emit q->sigNotifyKicked(target.host, uid);
@@ -526,7 +551,7 @@ void BroadcasterPrivate::dropRemote(quint64 feed)
     if (gone.handle != 0 && link)
         link->detach(gone.handle);
     remotes.erase(it);
-    if (gone.isShare())
+    if (gone.isShare() && !control)
         emit q->sigNotifyCloseShare(gone.uid, gone.shareId);
 }
 
@@ -540,6 +565,9 @@ void BroadcasterPrivate::onLost(const QString &reason)
 {
     qCWarning(lcRtc) << "media server lost:" << reason;
     teardown();
+    // With a control channel the call goes on without media; the server says when it ends.
+    if (control)
+        return emit q->sigNotifyError(ERR_MEDIA_CONNECT, reason);
     emit q->sigNotifyError(ERR_SOCKET, reason);
     emit q->sigNotifyStateChange(CALL_ENDED);
 }
@@ -716,6 +744,67 @@ void BroadcasterPrivate::applyPlayout(Remote &r)
         r.peer->setPlayout(r.gain, r.audioOn, r.videoOn);
 }
 
+// What the server decides about this engine reaches its media: a removal or the meeting's end
+// stops every pipeline, a mute of our own stream stops or resumes sending.
+void BroadcasterPrivate::openControl(const QUrl &url)
+{
+    closeControl();
+    control = new MediaChannel(q, url);
+    QObject::connect(q, &Broadcaster::sigNotifyKicked, control, [this](qint64, qint64 uid) {
+        if (uid == userId)
+            teardown();
+    });
+    QObject::connect(q, &Broadcaster::sigNotifyDismiss, control, [this] { teardown(); });
+    QObject::connect(q, &Broadcaster::sigNotifyCreateShare, control,
+                     [this](qint64 owner, const QString &id, ShareType) {
+                         if (owner == userId && share.type != SHARE_NONE)
+                             share.serverId = id;
+                     });
+    QObject::connect(q, &Broadcaster::sigNotifyCloseShare, control,
+                     [this](qint64, const QString &id) {
+                         if (!id.isEmpty() && id == share.serverId)
+                             stopShare();
+                     });
+    // A share the server refused is taken down before anyone sees it.
+    QObject::connect(q, &Broadcaster::sigNotifyError, control, [this](Error error) {
+        if (error == ERR_SHARE_PERMISSION && share.type != SHARE_NONE && share.serverId.isEmpty())
+            stopShare();
+    });
+    QObject::connect(q, &Broadcaster::sigNotifyMute, control,
+                     [this](qint64, qint64 uid, int status, MuteType type) {
+                         if (uid == userId)
+                             setSending(status != 0, type);
+                     });
+}
+
+// The channel may be the one emitting right now: it goes once control is back in the loop.
+void BroadcasterPrivate::closeControl()
+{
+    if (!control)
+        return;
+    control->forward(QStringLiteral("closeWebrtc"), {});
+    QObject::disconnect(q, nullptr, control, nullptr);
+    std::exchange(control, nullptr)->deleteLater();
+}
+
+void BroadcasterPrivate::forward(const char *name, const QVariantList &args)
+{
+    if (control)
+        control->forward(QString::fromLatin1(name), args);
+}
+
+void BroadcasterPrivate::setSending(bool mute, MuteType type)
+{
+    if (type != MUTE_AUDIO && type != MUTE_VIDEO)
+        return;
+    const bool audio = type == MUTE_AUDIO;
+    (audio ? sendAudio : sendVideo) = !mute;
+    if (publisher)
+        publisher->setSending(audio, !mute);
+    if (capture && !audio)
+        capture->setCameraOn(!mute);
+}
+
 Broadcaster::Broadcaster(qint64 userId, QObject *parent)
     : QObject(parent), d(std::make_unique<BroadcasterPrivate>(this, userId))
 {
@@ -724,6 +813,7 @@ Broadcaster::Broadcaster(qint64 userId, QObject *parent)
 
 Broadcaster::~Broadcaster()
 {
+    d->closeControl();
     d->teardown();
     --g_aliveEngines;
 }
@@ -761,34 +851,44 @@ void Broadcaster::createCall(const QString &mediaServerUrl, const CallInfo &info
     d->info = info;
     d->sendAudio = !info.muteVoice;
     d->sendVideo = !info.muteVideo;
+    const QUrl url(mediaServerUrl);
+    if (isServerUrl(url))
+        d->openControl(url);
     d->start(mediaServerUrl);
 }
 
+// The control channel reports our own leave; the meeting server destroys its rooms itself.
 void Broadcaster::leave(bool dismiss)
 {
+    d->forward("leave", {dismiss});
     if (!d->link)
         return;
+    const bool destroy = dismiss && !d->control;
     const QJsonObject body = d->withSecret(
-        {{QStringLiteral("request"), dismiss ? QStringLiteral("destroy") : QStringLiteral("leave")},
+        {{QStringLiteral("request"), destroy ? QStringLiteral("destroy") : QStringLiteral("leave")},
          {QStringLiteral("room"), double(d->target.room)}});
     d->link->message(d->publisherHandle, body, {}, {});
     d->teardown();
-    emit sigNotifyLeave(d->userId);
+    if (!d->control)
+        emit sigNotifyLeave(d->userId);
     emit sigNotifyStateChange(CALL_ENDED);
 }
 
 void Broadcaster::closeWebrtc()
 {
+    d->forward("closeWebrtc");
     const bool running = d->link != nullptr;
     d->teardown();
     if (running)
         emit sigNotifyStateChange(CALL_ENDED);
 }
 
-// Janus asks for the room's secret, which only the host's engine is given.
-void Broadcaster::kicked(qint64 uid, bool)
+// Removals go through the server; without it, Janus asks for the room's secret, which only the
+// host's engine is given.
+void Broadcaster::kicked(qint64 uid, bool byInviter)
 {
-    if (!d->link)
+    d->forward("kicked", {uid, byInviter});
+    if (!d->link || d->control)
         return;
     const QJsonObject body = d->withSecret({{QStringLiteral("request"), QStringLiteral("kick")},
                                             {QStringLiteral("room"), double(d->target.room)},
@@ -801,20 +901,24 @@ void Broadcaster::kicked(qint64 uid, bool)
 }
 
 // Roles, hands, whiteboards and share permissions travel on the meeting server's control channel.
-void Broadcaster::transfer(qint64) {}
+void Broadcaster::transfer(qint64 uid)
+{
+    d->forward("transfer", {uid});
+}
 
+// Our own mute stops sending at once; with a control channel an unmute waits for the server's
+// confirmation, so a refused one never opens the microphone.
 void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
 {
+    d->forward("setMute", {mute, uid, int(type), local});
     if (type != MUTE_AUDIO && type != MUTE_VIDEO)
         return;
     const bool audio = type == MUTE_AUDIO;
     if (uid == d->userId) {
-        (audio ? d->sendAudio : d->sendVideo) = !mute;
-        if (d->publisher)
-            d->publisher->setSending(audio, !mute);
-        if (d->capture && !audio)
-            d->capture->setCameraOn(!mute);
-        emit sigNotifyMute(d->userId, d->userId, mute ? 1 : 0, type);
+        if (mute || !d->control)
+            d->setSending(mute, type);
+        if (!d->control)
+            emit sigNotifyMute(d->userId, d->userId, mute ? 1 : 0, type);
         return;
     }
     auto it = d->remotes.find(uid);
@@ -824,8 +928,16 @@ void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
     d->applyPlayout(it->second);
 }
 
-void Broadcaster::setMuteAll(bool, bool, MuteType) {}
-void Broadcaster::setAllowUnmute(bool, MuteType) {}
+void Broadcaster::setMuteAll(bool mute, bool themselvesOperation, MuteType type)
+{
+    d->forward("setMuteAll", {mute, themselvesOperation, int(type)});
+}
+
+void Broadcaster::setAllowUnmute(bool allowUnmute, MuteType type)
+{
+    d->forward("setAllowUnmute", {allowUnmute, int(type)});
+}
+
 void Broadcaster::setRequestOpenDev(MuteType) {}
 
 int Broadcaster::setVolume(qint64 uid, double volume)
@@ -886,14 +998,37 @@ int Broadcaster::getMaxDecibel()
     return int(best);
 }
 
-void Broadcaster::raiseHand(bool) {}
-void Broadcaster::inviteSpeak(qint64, bool) {}
-void Broadcaster::agreeSpeak(qint64, bool) {}
-void Broadcaster::rejectSpeak(qint64) {}
-void Broadcaster::beListener(qint64) {}
+void Broadcaster::raiseHand(bool cancel)
+{
+    d->forward("raiseHand", {cancel});
+}
 
+void Broadcaster::inviteSpeak(qint64 uid, bool cancel)
+{
+    d->forward("inviteSpeak", {uid, cancel});
+}
+
+void Broadcaster::agreeSpeak(qint64 uid, bool all)
+{
+    d->forward("agreeSpeak", {uid, all});
+}
+
+void Broadcaster::rejectSpeak(qint64 uid)
+{
+    d->forward("rejectSpeak", {uid});
+}
+
+void Broadcaster::beListener(qint64 uid)
+{
+    d->forward("beListener", {uid});
+}
+
+// With a control channel the server names the share and announces it; whiteboards travel
+// there only.
 void Broadcaster::createShare(ShareType type, QScreen *screen, const QRect &rect, int frameRate)
 {
+    if (type == SHARE_WHITEBOARD && d->control)
+        return d->forward("createShare", {int(type)});
     QString refusal;
     if (!d->link || d->publisherHandle == 0)
         refusal = QStringLiteral("there is no call to share into");
@@ -907,24 +1042,36 @@ void Broadcaster::createShare(ShareType type, QScreen *screen, const QRect &rect
         qCWarning(lcRtc) << "share not started:" << refusal;
         return emit sigNotifyError(ERR_SHARE, refusal);
     }
+    d->forward("createShare", {int(type)});
     d->startShare(type, ScreenSource::forShare(screen, rect, frameRate));
 }
 
 void Broadcaster::createComputerAudio() {}
 
+// With a control channel the server's report of the close takes the media down.
 void Broadcaster::closeShare(const QString &shareId)
 {
+    if (d->control)
+        return d->forward("closeShare", {shareId});
     if (d->share.id.isEmpty() || shareId != d->share.id)
         return emit sigNotifyError(ERR_SHARE_PERMISSION, QStringLiteral("no such share"));
     d->stopShare();
 }
 
 void Broadcaster::setAllowDraw(const QString &, bool) {}
-void Broadcaster::setSharePremission(const QString &, bool) {}
+void Broadcaster::setSharePremission(const QString &whoCanShare, bool disableSpeaker)
+{
+    d->forward("setSharePremission", {whoCanShare, disableSpeaker});
+}
 
 void Broadcaster::sendData(im::whiteboard::TransferData *data)
 {
-    delete data;
+    const std::unique_ptr<im::whiteboard::TransferData> owned(data);
+    if (!owned || !d->control)
+        return;
+    QByteArray bytes(qsizetype(owned->ByteSizeLong()), Qt::Uninitialized);
+    owned->SerializeToArray(bytes.data(), int(bytes.size()));
+    d->forward("sendData", {bytes});
 }
 
 void Broadcaster::setWhiteboard(QImage *) {}

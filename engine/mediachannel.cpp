@@ -1,8 +1,11 @@
 #include "mediachannel.h"
-#include "broadcaster.h"
+// Angle brackets: each engine library finds its own header, as this file builds into both.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <algorithm>
+#include <broadcaster.h>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcMedia, "im.engine.media")
 

@@ -12,7 +12,7 @@ class Broadcaster;
 
 // The engine's control channel to a media server: what the engine is asked to do goes out as
 // one JSON message, what the server reports comes back as the engine's signals. Lives on the
-// engine's thread, as a child of its engine. Media stays synthetic.
+// engine's thread, as a child of its engine. Both engine libraries build it.
 class MediaChannel : public QObject
 {
     Q_OBJECT

@@ -91,6 +91,9 @@ void LiveClient::onCallState(int state)
         std::printf("client %lld: in the call\n", m_options.uid);
         std::fflush(stdout);
         QTimer::singleShot(m_options.seconds * 1000, this, [this] { finish(0); });
+        if (m_options.muteHalfway)
+            QTimer::singleShot(m_options.seconds * 500, this,
+                               [this] { m_session->command(QStringLiteral("mute on")); });
     } else if (state == MeetingDefines::NOTCREATE && m_finishing) {
         QCoreApplication::exit(m_status);
     }

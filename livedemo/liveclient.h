@@ -29,6 +29,7 @@ public:
         QString dialog;
         int seconds = 10;
         QString outDir;
+        bool muteHalfway = false; // mutes the microphone halfway through the time in the call
     };
 
     explicit LiveClient(const Options &options, QObject *parent = nullptr);

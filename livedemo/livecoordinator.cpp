@@ -131,6 +131,8 @@ bool LiveCoordinator::startServer(QProcess &server, const QString &dir, const QU
     while (!deadline.hasExpired() && server.state() != QProcess::NotRunning) {
         while (server.canReadLine()) {
             const QByteArray line = server.readLine().trimmed();
+            if (line.startsWith("certificate "))
+                m_certificate = QString::fromLocal8Bit(line.mid(12));
             if (line.startsWith("listening ")) {
                 *url = QUrl(
                     QStringLiteral("ws://127.0.0.1:%1/im").arg(QString::fromLatin1(line.mid(10))));
@@ -151,6 +153,7 @@ bool LiveCoordinator::runClients(const QUrl &server, const QHash<qint64, QByteAr
         env.insert(QStringLiteral("MEETING_RTC_AUDIO_SINK"),
                    QStringLiteral("fakesink sync=false async=false"));
     env.insert(QStringLiteral("MEETING_RTC_SCREEN"), QStringLiteral("synthetic"));
+    env.insert(QStringLiteral("MEETING_CLIENT_CA"), m_certificate);
 
     m_startMs = QDateTime::currentMSecsSinceEpoch();
     std::vector<std::unique_ptr<QProcess>> clients;
@@ -170,6 +173,9 @@ bool LiveCoordinator::runClients(const QUrl &server, const QHash<qint64, QByteAr
                          QStringLiteral("--out"),     m_options.outDir};
         if (uid == uids.first())
             args.append(QStringLiteral("--host"));
+        // Every other window then shows a mute relayed by the server.
+        if (uid == uids.last())
+            args.append(QStringLiteral("--mute-halfway"));
         p->start(m_options.clientProgram, args);
         clients.push_back(std::move(p));
     }

@@ -38,4 +38,5 @@ private:
 
     Options m_options;
     qint64 m_startMs = 0;
+    QString m_certificate; // the server's media certificate, the one the clients trust
 };

@@ -3,7 +3,8 @@
 //   meetinglive --coordinate [N] --seconds S --out DIR
 //       starts a private Janus, a meeting server using it and N clients (default 3) in one
 //       meeting, then prints a summary line per client and draws DIR/latency.png
-//   meetinglive --client UID [--host] --server URL --dialog ID --seconds S --out DIR
+//   meetinglive --client UID [--host] [--mute-halfway] --server URL --dialog ID --seconds S
+//               --out DIR
 //       one participant (its account's secret in MEETING_CLIENT_TOKEN): the host starts the
 //       meeting in the conversation, the others accept; each stays S seconds in the call once
 //       connected, then writes DIR/client-UID.png and DIR/client-UID.json
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSslConfiguration>
 #include <cstdio>
 #include <meetingmanager.h>
 
@@ -27,10 +29,19 @@ int runClient(const QCommandLineParser &args, int seconds, const QString &out)
     o.dialog = args.value(QStringLiteral("dialog"));
     o.seconds = seconds;
     o.outDir = out;
+    o.muteHalfway = args.isSet(QStringLiteral("mute-halfway"));
     if (o.uid <= 0 || !o.server.isValid() || o.token.isEmpty() || o.dialog.isEmpty()) {
         std::fprintf(stderr, "meetinglive: --client needs its uid, --server, --dialog and "
                              "MEETING_CLIENT_TOKEN\n");
         return 2;
+    }
+    // The engines' control channel is the server's TLS media room: its certificate, and only
+    // it, is trusted.
+    const QString ca = qEnvironmentVariable("MEETING_CLIENT_CA");
+    if (!ca.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setCaCertificates(QSslCertificate::fromPath(ca));
+        QSslConfiguration::setDefaultConfiguration(tls);
     }
     // Once per process, before any QML that imports the module is loaded.
     MeetingManager::registerMetaType("Live.Meeting");
@@ -52,6 +63,7 @@ int main(int argc, char **argv)
         {{QStringLiteral("coordinate"), QStringLiteral("Run N clients."), QStringLiteral("N")},
          {QStringLiteral("client"), QStringLiteral("Run one client."), QStringLiteral("UID")},
          {QStringLiteral("host"), QStringLiteral("This client starts the meeting.")},
+         {QStringLiteral("mute-halfway"), QStringLiteral("Mute the microphone halfway through.")},
          {QStringLiteral("server"), QStringLiteral("The meeting server."), QStringLiteral("URL")},
          {QStringLiteral("dialog"), QStringLiteral("The conversation."), QStringLiteral("ID")},
          {QStringLiteral("seconds"), QStringLiteral("Time in the call."), QStringLiteral("S"),

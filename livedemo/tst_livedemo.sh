@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Two clients in a live call for a few seconds: each must have displayed the other's frames,
-# and the latency chart must be drawn. Exits 77 (skipped) where no call can run.
+# the host must have seen the guest active and then muted (both only the server reports, as
+# Janus carries media only), and the latency chart must be drawn. Exits 77 (skipped) where no
+# call can run.
 set -uo pipefail
 program=$1
 out=$2
@@ -33,5 +35,11 @@ for pair in 101:102 102:101; do
         fail "client $me displayed no frame of $other"
     [ -s "$out/client-$me.png" ] || fail "no screenshot of client $me"
 done
+# The session's snapshot lines: "attendees <uid>:<voice muted>,...".
+grep -q "attendees 101:0,102:0 " "$out/client-101.log" ||
+    fail "client 101 never saw 102 active with its microphone on"
+grep -q "attendees 101:0,102:[1-9] " "$out/client-101.log" ||
+    fail "client 102's mute did not reach client 101"
 [ -s "$out/latency.png" ] || fail "no latency chart"
-echo "PASS: both clients displayed each other's video; chart drawn"
+echo "PASS: both clients displayed each other's video; the server relayed presence and a mute;" \
+    "chart drawn"
