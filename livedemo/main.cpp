@@ -8,12 +8,12 @@
 //       one participant (its account's secret in MEETING_CLIENT_TOKEN): the host starts the
 //       meeting in the conversation, the others accept; each stays S seconds in the call once
 //       connected, then writes DIR/client-UID.png and DIR/client-UID.json
+#include "clientsession.h"
 #include "liveclient.h"
 #include "livecoordinator.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QSslConfiguration>
 #include <cstdio>
 #include <meetingmanager.h>
 
@@ -35,14 +35,7 @@ int runClient(const QCommandLineParser &args, int seconds, const QString &out)
                              "MEETING_CLIENT_TOKEN\n");
         return 2;
     }
-    // The engines' control channel is the server's TLS media room: its certificate, and only
-    // it, is trusted.
-    const QString ca = qEnvironmentVariable("MEETING_CLIENT_CA");
-    if (!ca.isEmpty()) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(QSslCertificate::fromPath(ca));
-        QSslConfiguration::setDefaultConfiguration(tls);
-    }
+    ClientSession::trustServerCertificate();
     // Once per process, before any QML that imports the module is loaded.
     MeetingManager::registerMetaType("Live.Meeting");
     LiveClient client(o);

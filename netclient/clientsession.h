@@ -33,6 +33,11 @@ public:
                   QObject *parent = nullptr);
     ~ClientSession() override;
 
+    // Trusts the server certificate MEETING_CLIENT_CA names, and only it, for every TLS
+    // connection of the process (the request channel and the engines' media room). Call once,
+    // before connecting; nothing changes when the variable is not set.
+    static void trustServerCertificate();
+
     void setMedia(const Media &media) { m_media = media; }
     void start();
     // One command line; returns false for one it does not know.

@@ -4,7 +4,6 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QSocketNotifier>
-#include <QSslConfiguration>
 #include <cstdio>
 #include <unistd.h>
 
@@ -28,13 +27,7 @@ int main(int argc, char **argv)
                      "meetingclient: --server, --account and MEETING_CLIENT_TOKEN needed\n");
         return 2;
     }
-    // The media server's certificate, and only it, is trusted.
-    const QString ca = qEnvironmentVariable("MEETING_CLIENT_CA");
-    if (!ca.isEmpty()) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(QSslCertificate::fromPath(ca));
-        QSslConfiguration::setDefaultConfiguration(tls);
-    }
+    ClientSession::trustServerCertificate();
     MeetingManager::registerMetaType("Client.Meeting");
     qtwebrtc::Broadcaster::setNetworkEnabled(true);
     ClientSession session(parser.value(account).toLongLong(), token, url);
