@@ -18,6 +18,7 @@ struct Registry
     int maxDecibel = 0;
     int alive = 0;
     bool network = false;
+    bool log = true;
     QPointer<Broadcaster> last;
 };
 
@@ -47,13 +48,28 @@ Broadcaster::~Broadcaster()
     --registry().alive;
 }
 
-void Broadcaster::record(const char *name, const QVariantList &args)
+bool Broadcaster::observed() const
+{
+    if (m_channel)
+        return true;
+    QMutexLocker locker(&registry().lock);
+    return registry().log || registry().hook;
+}
+
+void Broadcaster::setCallLog(bool on)
+{
+    QMutexLocker locker(&registry().lock);
+    registry().log = on;
+}
+
+void Broadcaster::logCall(const char *name, const QVariantList &args)
 {
     const Call call{QString::fromLatin1(name), args, QThread::currentThread(), this};
     Hook hook;
     {
         QMutexLocker locker(&registry().lock);
-        registry().calls.append(call);
+        if (registry().log)
+            registry().calls.append(call);
         hook = registry().hook;
     }
     if (hook)
@@ -143,13 +159,13 @@ void Broadcaster::init()
 
 void Broadcaster::setEncryptionKey(const QByteArray &key, unsigned short value)
 {
-    record("setEncryptionKey", {key.size(), int(value)});
+    record("setEncryptionKey", key.size(), int(value));
 }
 
 void Broadcaster::createCall(const QString &mediaServerUrl, const CallInfo &info)
 {
-    record("createCall", {mediaServerUrl, info.muteVideo, info.muteVoice, info.isMeeting,
-                          info.typeEnabled, info.isSpeaker, info.limit, info.meetingId});
+    record("createCall", mediaServerUrl, info.muteVideo, info.muteVoice, info.isMeeting,
+           info.typeEnabled, info.isSpeaker, info.limit, info.meetingId);
     bool network = false;
     {
         QMutexLocker locker(&registry().lock);
@@ -164,7 +180,7 @@ void Broadcaster::createCall(const QString &mediaServerUrl, const CallInfo &info
 
 void Broadcaster::leave(bool dismiss)
 {
-    record("leave", {dismiss});
+    record("leave", dismiss);
 }
 void Broadcaster::closeWebrtc()
 {
@@ -172,74 +188,74 @@ void Broadcaster::closeWebrtc()
 }
 void Broadcaster::kicked(qint64 uid, bool byInviter)
 {
-    record("kicked", {uid, byInviter});
+    record("kicked", uid, byInviter);
 }
 void Broadcaster::transfer(qint64 uid)
 {
-    record("transfer", {uid});
+    record("transfer", uid);
 }
 
 void Broadcaster::setMute(bool mute, qint64 uid, MuteType type, bool local)
 {
-    record("setMute", {mute, uid, int(type), local});
+    record("setMute", mute, uid, int(type), local);
 }
 
 void Broadcaster::setMuteAll(bool mute, bool themselvesOperation, MuteType type)
 {
-    record("setMuteAll", {mute, themselvesOperation, int(type)});
+    record("setMuteAll", mute, themselvesOperation, int(type));
 }
 
 void Broadcaster::setAllowUnmute(bool allowUnmute, MuteType type)
 {
-    record("setAllowUnmute", {allowUnmute, int(type)});
+    record("setAllowUnmute", allowUnmute, int(type));
 }
 
 void Broadcaster::setRequestOpenDev(MuteType type)
 {
-    record("setRequestOpenDev", {int(type)});
+    record("setRequestOpenDev", int(type));
 }
 
 int Broadcaster::setVolume(qint64 uid, double volume)
 {
-    record("setVolume", {uid, volume});
+    record("setVolume", uid, volume);
     return 0;
 }
 
 void Broadcaster::setConsumerlayers(LayersLevel spatial, LayersLevel temporal, qint64 uid)
 {
-    record("setConsumerlayers", {int(spatial), int(temporal), uid});
+    record("setConsumerlayers", int(spatial), int(temporal), uid);
 }
 
 void Broadcaster::setMirror(bool mirror)
 {
-    record("setMirror", {mirror});
+    record("setMirror", mirror);
 }
 
 void Broadcaster::setSoundEffectType(SoundEffectType type)
 {
-    record("setSoundEffectType", {int(type)});
+    record("setSoundEffectType", int(type));
 }
 
 void Broadcaster::setProxy(const QString &proxy)
 {
-    record("setProxy", {proxy});
+    record("setProxy", proxy);
 }
 
 int Broadcaster::setAudioRecordingDevice(QString device)
 {
-    record("setAudioRecordingDevice", {device});
+    record("setAudioRecordingDevice", device);
     return 0;
 }
 
 int Broadcaster::setAudioPlayoutDevice(QString device)
 {
-    record("setAudioPlayoutDevice", {device});
+    record("setAudioPlayoutDevice", device);
     return 0;
 }
 
 int Broadcaster::setVideoRecordingDevice(QString device)
 {
-    record("setVideoRecordingDevice", {device});
+    record("setVideoRecordingDevice", device);
     return 0;
 }
 
@@ -252,28 +268,28 @@ int Broadcaster::getMaxDecibel()
 
 void Broadcaster::raiseHand(bool cancel)
 {
-    record("raiseHand", {cancel});
+    record("raiseHand", cancel);
 }
 void Broadcaster::inviteSpeak(qint64 uid, bool cancel)
 {
-    record("inviteSpeak", {uid, cancel});
+    record("inviteSpeak", uid, cancel);
 }
 void Broadcaster::agreeSpeak(qint64 uid, bool all)
 {
-    record("agreeSpeak", {uid, all});
+    record("agreeSpeak", uid, all);
 }
 void Broadcaster::rejectSpeak(qint64 uid)
 {
-    record("rejectSpeak", {uid});
+    record("rejectSpeak", uid);
 }
 void Broadcaster::beListener(qint64 uid)
 {
-    record("beListener", {uid});
+    record("beListener", uid);
 }
 
 void Broadcaster::createShare(ShareType type, QScreen *screen, const QRect &rect, int frameRate)
 {
-    record("createShare", {int(type), ptr(screen), rect, frameRate});
+    record("createShare", int(type), ptr(screen), rect, frameRate);
 }
 
 void Broadcaster::createComputerAudio()
@@ -282,34 +298,36 @@ void Broadcaster::createComputerAudio()
 }
 void Broadcaster::closeShare(const QString &shareId)
 {
-    record("closeShare", {shareId});
+    record("closeShare", shareId);
 }
 
 void Broadcaster::setAllowDraw(const QString &shareId, bool allow)
 {
-    record("setAllowDraw", {shareId, allow});
+    record("setAllowDraw", shareId, allow);
 }
 
 void Broadcaster::setSharePremission(const QString &whoCanShare, bool disableSpeaker)
 {
-    record("setSharePremission", {whoCanShare, disableSpeaker});
+    record("setSharePremission", whoCanShare, disableSpeaker);
 }
 
 void Broadcaster::sendData(im::whiteboard::TransferData *data)
 {
     QByteArray bytes;
-    if (data) {
+    if (data && observed()) {
         bytes.resize(int(data->ByteSizeLong()));
         data->SerializeToArray(bytes.data(), int(bytes.size()));
+    }
+    if (data) {
         QMutexLocker locker(&m_heldLock);
         m_held.append(data);
     }
-    record("sendData", {bytes});
+    record("sendData", bytes);
 }
 
 void Broadcaster::setWhiteboard(QImage *whiteboard)
 {
-    record("setWhiteboard", {ptr(whiteboard)});
+    record("setWhiteboard", ptr(whiteboard));
 }
 
 } // namespace qtwebrtc

@@ -27,6 +27,7 @@ MeetingInfo baseInfo()
 RoomFixture::RoomFixture(AccountBase *account)
     : m_model(std::make_unique<MeetingModel>(baseInfo(), account))
 {
+    qtwebrtc::Broadcaster::setCallLog(false);
     // A whiteboard view owns what it receives.
     QObject::connect(m_model.get(), &MeetingModel::sigRecvData,
                      [](im::whiteboard::TransferData *d, const QString &) { delete d; });
@@ -65,7 +66,6 @@ void RoomFixture::reset()
         startEngine();
     // Forgets the whiteboards and puts the own row back.
     m->createCall(false, false);
-    qtwebrtc::Broadcaster::clearCalls();
     m_invariants.forgetDestroyed();
     m_thorough = ++m_inputs % kThoroughEvery == 0;
     for (const auto &checker : m_checkers)

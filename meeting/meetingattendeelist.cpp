@@ -4,10 +4,11 @@
 #include "meetingattendeeuser.h"
 #include "videosink.h"
 #include <QJSEngine>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <array>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 using namespace MeetingDefines;
 
@@ -27,7 +28,13 @@ struct RowKey
         return inviterId == o.inviterId && userId == o.userId && deviceId == o.deviceId &&
                user == o.user;
     }
+    auto tied() const { return std::make_tuple(userId, inviterId, deviceId, quintptr(user)); }
+    bool operator<(const RowKey &o) const { return tied() < o.tied(); }
 };
+
+// Sorted keys stand in for hash sets while a refresh reconciles rows: the few rows a refresh
+// usually touches then need no allocation at all.
+constexpr int kInlineKeys = 32;
 
 size_t qHash(const RowKey &k, size_t seed = 0)
 {
@@ -48,30 +55,69 @@ bool sameRecord(const MeetingAttendee &a, const MeetingAttendee &b)
 class PendingRows
 {
 public:
-    explicit PendingRows(int n) : m_tree(size_t(n) + 1, 0)
+    explicit PendingRows(int n) : m_tree(n + 1, 0)
     {
         for (int i = 1; i <= n; ++i) {
-            m_tree[size_t(i)] += 1;
+            m_tree[i] += 1;
             const int up = i + (i & -i);
             if (up <= n)
-                m_tree[size_t(up)] += m_tree[size_t(i)];
+                m_tree[up] += m_tree[i];
         }
     }
     void take(int row)
     {
-        for (int i = row + 1; i < int(m_tree.size()); i += i & -i)
-            --m_tree[size_t(i)];
+        for (int i = row + 1; i < m_tree.size(); i += i & -i)
+            --m_tree[i];
     }
     int before(int row) const
     {
         int sum = 0;
         for (int i = row; i > 0; i -= i & -i)
-            sum += m_tree[size_t(i)];
+            sum += m_tree[i];
         return sum;
     }
 
 private:
-    std::vector<int> m_tree;
+    QVarLengthArray<int, kInlineKeys + 1> m_tree;
+};
+
+// The waiting rows by key; equal keys keep their row order and are handed out first to last.
+class WaitingRows
+{
+public:
+    template <typename KeyAt> WaitingRows(int n, KeyAt keyAt) : m_rows(n), m_taken(n, 0)
+    {
+        for (int i = 0; i < n; ++i)
+            m_rows[i] = {keyAt(i), i};
+        std::sort(m_rows.begin(), m_rows.end(), [](const Entry &a, const Entry &b) {
+            return a.key < b.key || (a.key == b.key && a.row < b.row);
+        });
+    }
+    // The first waiting row with this key not handed out yet, or -1.
+    int take(const RowKey &key)
+    {
+        const auto first =
+            std::lower_bound(m_rows.begin(), m_rows.end(), key,
+                             [](const Entry &e, const RowKey &k) { return e.key < k; });
+        if (first == m_rows.end() || !(first->key == key))
+            return -1;
+        // Equal keys are handed out in order, so the group's first entry counts them.
+        int &taken = m_taken[int(first - m_rows.begin())];
+        const auto next = first + taken;
+        if (next == m_rows.end() || !(next->key == key))
+            return -1;
+        ++taken;
+        return next->row;
+    }
+
+private:
+    struct Entry
+    {
+        RowKey key;
+        int row;
+    };
+    QVarLengthArray<Entry, kInlineKeys> m_rows;
+    QVarLengthArray<int, kInlineKeys> m_taken;
 };
 
 // A user listed twice keeps the first place and takes the later values, as a later record
@@ -183,6 +229,9 @@ MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
 MeetingAttendeeList::~MeetingAttendeeList()
 {
     emit startDestroy();
+    // The objects this list made die after it; none may call back into it.
+    for (const MeetingAttendeeUser *user : std::as_const(d->m_watched))
+        const_cast<MeetingAttendeeUser *>(user)->removeHolder(this);
 }
 
 AccountBase *MeetingAttendeeList::account() const
@@ -292,14 +341,12 @@ void MeetingAttendeeList::hold(const MeetingAttendee &a)
     if (!a.user)
         return;
     d->m_dead.remove(a.user);
-    // sender() walks every sender of this list, which makes ending a large meeting quadratic;
-    // the object is handed over instead, and watched once.
+    // The object tells its lists itself: a connection per list and object cost two
+    // allocations, and sender() would make ending a large meeting quadratic.
     if (d->m_watched.contains(a.user))
         return;
     d->m_watched.insert(a.user);
-    MeetingAttendeeUser *user = a.user;
-    connect(user, &MeetingAttendeeUser::startDestroy, this,
-            [this, user] { forgetLiveObject(user); });
+    a.user->addHolder(this);
 }
 
 void MeetingAttendeeList::forgetLiveObject(const MeetingAttendeeUser *user)
@@ -368,6 +415,7 @@ bool MeetingAttendeeList::isAttendeeInviter(qint64 uid, qint64 inviterUid) const
 QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
 {
     QList<MeetingAttendee> out;
+    out.reserve(count());
     for (const MeetingAttendee &a : d->m_rows) {
         if (isActiveLike(a.status))
             out.append(a);
@@ -378,6 +426,7 @@ QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
 QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const
 {
     QList<MeetingAttendee> out;
+    out.reserve(count());
     for (const MeetingAttendee &a : d->m_rows) {
         if (!isActiveLike(a.status))
             out.append(a);
@@ -712,13 +761,14 @@ void MeetingAttendeeList::setDifferentAttendees(const QList<MeetingAttendee> &li
 
 bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, int head, int tail)
 {
-    QSet<RowKey> wanted;
+    QVarLengthArray<RowKey, kInlineKeys> wanted;
     wanted.reserve(list.size() - head - tail);
     for (int j = head; j < list.size() - tail; ++j)
-        wanted.insert(keyOf(list.at(j)));
+        wanted.append(keyOf(list.at(j)));
+    std::sort(wanted.begin(), wanted.end());
     bool removed = false;
     for (int i = head; i < count() - tail;) {
-        if (wanted.contains(keyOf(d->m_rows.at(i)))) {
+        if (std::binary_search(wanted.begin(), wanted.end(), keyOf(d->m_rows.at(i)))) {
             ++i;
             continue;
         }
@@ -737,28 +787,19 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     // Rows waiting for their place keep their relative order below the placed ones, so the
     // current index of a waiting row is j plus the waiting rows that stood before it.
     const int waiting = count() - head - tail;
-    QHash<RowKey, int> firstOf;
-    firstOf.reserve(waiting);
-    std::vector<int> nextOf(size_t(waiting), -1);
-    for (int i = waiting - 1; i >= 0; --i) {
-        const RowKey key = keyOf(d->m_rows.at(head + i));
-        nextOf[size_t(i)] = firstOf.value(key, -1);
-        firstOf.insert(key, i);
-    }
+    WaitingRows waitingRows(waiting, [this, head](int i) { return keyOf(d->m_rows.at(head + i)); });
     PendingRows pending(waiting);
     bool changed = false;
     for (int j = head; j < list.size() - tail; ++j) {
         const MeetingAttendee &a = list.at(j);
-        const auto it = firstOf.find(keyOf(a));
-        if (it == firstOf.end() || *it < 0) {
+        const int original = waitingRows.take(keyOf(a));
+        if (original < 0) {
             insertRowAt(j, a, Tables::Bulk);
             d->m_tablesExact = false;
             publishCounters();
             changed = true;
             continue;
         }
-        const int original = *it;
-        *it = nextOf[size_t(original)];
         const int k = j + pending.before(original);
         pending.take(original);
         if (k == j)
@@ -785,8 +826,12 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
 
 void MeetingAttendeeList::rebuildTables()
 {
-    d->m_video.clear();
-    d->m_share.clear();
+    // Emptied in place: the tables keep their capacity, so that a refresh allocates nothing.
+    const auto all = [](const auto &) {
+        return true;
+    };
+    d->m_video.removeIf(all);
+    d->m_share.removeIf(all);
     for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         MeetingAttendeeUser *user = alive(row);
         // A row whose object is gone never hides a live share of the same kind.

@@ -264,6 +264,7 @@ signals:
     void speakerCountChanged(int speakerCount);
 
 private:
+    friend class MeetingAttendeeUser;
     int searchAttendee(const MeetingAttendee &a) const;
     void rowsChangedFrom(int row);
     void markUnplaced(const MeetingAttendee &a);

@@ -3,6 +3,7 @@
 #include "meetingattendeelist.h"
 #include "videosink.h"
 #include <QJSEngine>
+#include <QVarLengthArray>
 
 namespace {
 constexpr double kAudibleVolume = 5.0;
@@ -49,6 +50,8 @@ struct MeetingAttendeeUserPrivate
     QString m_role;
     QVariantList m_decibels;
     double m_averageDecibel = 0;
+    // Lists showing this object; each hears of its end before any receiver of startDestroy.
+    QVarLengthArray<MeetingAttendeeList *, 4> m_holders;
 };
 
 struct MeetingAttendeeWhiteBoardPrivate
@@ -59,7 +62,6 @@ struct MeetingAttendeeWhiteBoardPrivate
 MeetingAttendeeUser::MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent)
     : QObject(parent), d(std::make_unique<MeetingAttendeeUserPrivate>())
 {
-    d->m_videoSink = new VideoSink(this);
     d->m_selfId = parent ? parent->userId() : 0;
     d->m_userId = uid;
     d->m_role = QStringLiteral("speaker");
@@ -68,6 +70,8 @@ MeetingAttendeeUser::MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent
 
 MeetingAttendeeUser::~MeetingAttendeeUser()
 {
+    for (MeetingAttendeeList *list : std::as_const(d->m_holders))
+        list->forgetLiveObject(this);
     emit startDestroy();
     d->m_userInfo.reset();
     d->m_decibels.clear();
@@ -113,9 +117,22 @@ bool MeetingAttendeeUser::isSpeaking() const
     return d->m_isSpeaking;
 }
 
+// Made on first use: most tiles of a large meeting are never on screen.
 VideoSink *MeetingAttendeeUser::videoSink() const
 {
+    if (!d->m_videoSink)
+        d->m_videoSink = new VideoSink(const_cast<MeetingAttendeeUser *>(this));
     return d->m_videoSink;
+}
+
+void MeetingAttendeeUser::addHolder(MeetingAttendeeList *list)
+{
+    d->m_holders.append(list);
+}
+
+void MeetingAttendeeUser::removeHolder(MeetingAttendeeList *list)
+{
+    d->m_holders.removeOne(list);
 }
 
 int MeetingAttendeeUser::state() const

@@ -37,10 +37,12 @@ class MEETING_EXPORT MeetingAttendeeUser : public QObject
     /// This client does not show this tile's picture (a local choice: the engine stops handing on
     /// its frames, the attendee is not told). A QML write takes effect at once and is passed to
     /// the engine.
-    Q_PROPERTY(bool muteVideoLocal READ muteVideoLocal WRITE setMuteVideoLocal NOTIFY muteVideoLocalChanged)
+    Q_PROPERTY(bool muteVideoLocal READ muteVideoLocal WRITE setMuteVideoLocal NOTIFY
+                   muteVideoLocalChanged)
     /// This client does not play this tile's sound (a local choice; the attendee is not told). A
     /// QML write takes effect at once and is passed to the engine.
-    Q_PROPERTY(bool muteVoiceLocal READ muteVoiceLocal WRITE setMuteVoiceLocal NOTIFY muteVoiceLocalChanged)
+    Q_PROPERTY(bool muteVoiceLocal READ muteVoiceLocal WRITE setMuteVoiceLocal NOTIFY
+                   muteVoiceLocalChanged)
     /// True while the attendee is heard: the latest peak level reached 20 (on the WebRTC
     /// engine's 0 to 100 scale, -48 dBFS). Cleared by a lower report or at the next one-second
     /// period that brought no report.
@@ -108,7 +110,7 @@ public:
     /// True while the engine hears this attendee above the speaking level.
     bool isSpeaking() const;
     /// The sink that fans the attendee's video frames out to QML outputs; owned by this object,
-    /// never null, never replaced.
+    /// made on first use, never null, never replaced.
     VideoSink *videoSink() const;
     /// Attendance, a `MeetingDefines::AttendeeStatus`.
     int state() const;
@@ -246,6 +248,9 @@ signals:
     void averageDecibelChanged(double averageDecibel);
 
 private:
+    friend class MeetingAttendeeList;
+    void addHolder(MeetingAttendeeList *list);
+    void removeHolder(MeetingAttendeeList *list);
     int getMuteType() const;
     int voiceMuteType() const;
     bool isSelf() const;

@@ -610,16 +610,9 @@ void MeetingModelPrivate::watchEngineThread()
         static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 
-void MeetingModelPrivate::post(std::function<void(Broadcaster *)> call)
+QObject *MeetingModelPrivate::engineObject() const
 {
-    if (!m_broadcaster || !m_engineGate)
-        return;
-    Broadcaster *engine = m_broadcaster;
-    QMutexLocker lock(&m_engineGate->mutex);
-    if (!m_engineGate->open)
-        return;
-    QMetaObject::invokeMethod(
-        engine, [engine, call = std::move(call)] { call(engine); }, Qt::AutoConnection);
+    return m_broadcaster;
 }
 
 void MeetingModelPrivate::stopEngineThread()
@@ -2038,8 +2031,9 @@ bool MeetingModel::recordWhiteboard(qint64 owner, const QString &shareId)
 void MeetingModel::postToEngine(TransferData *data)
 {
     // Boxed until the engine takes it over, so a call dropped with its engine frees it.
-    auto box = std::make_shared<std::unique_ptr<TransferData>>(data);
-    d->post([box](Broadcaster *engine) { engine->sendData(box->release()); });
+    d->post([box = std::unique_ptr<TransferData>(data)](Broadcaster *engine) mutable {
+        engine->sendData(box.release());
+    });
 }
 
 void MeetingModel::setWhiteboard(QImage *whiteboard, QString shareId)

@@ -6,7 +6,6 @@
 #include <QMap>
 #include <QMutex>
 #include <QThread>
-#include <functional>
 #include <memory>
 
 namespace qtwebrtc {
@@ -26,7 +25,21 @@ struct MeetingModelPrivate
     void connectEngine();
     void stopEngineThread();
     void watchEngineThread();
-    void post(std::function<void(qtwebrtc::Broadcaster *)> call);
+    // Runs `call(engine)` on the engine's thread, unless the engine is gone or going. A template,
+    // so that a call costs one allocation for the queue and none for a wrapper.
+    template <typename Call> void post(Call call)
+    {
+        if (!m_broadcaster || !m_engineGate)
+            return;
+        qtwebrtc::Broadcaster *engine = m_broadcaster;
+        QMutexLocker lock(&m_engineGate->mutex);
+        if (!m_engineGate->open)
+            return;
+        QMetaObject::invokeMethod(
+            engineObject(), [engine, call = std::move(call)]() mutable { call(engine); },
+            Qt::AutoConnection);
+    }
+    QObject *engineObject() const;
     void removeSelf(bool removeEntry);
     void refreshDerivedLists();
     void startMeetingTimer();

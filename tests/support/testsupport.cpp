@@ -17,6 +17,12 @@ QVariant UserRoleProxy::data(const QModelIndex &index, int role) const
     return QIdentityProxyModel::data(index, role);
 }
 
+QModelIndexList UserRoleProxy::match(const QModelIndex &start, int role, const QVariant &value,
+                                     int hits, Qt::MatchFlags flags) const
+{
+    return QAbstractItemModel::match(start, role, value, hits, flags);
+}
+
 ModelChecker::ModelChecker(QAbstractItemModel *model) : m_proxy(std::make_unique<UserRoleProxy>())
 {
     m_proxy->setSourceModel(model);

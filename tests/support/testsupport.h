@@ -23,6 +23,9 @@ class UserRoleProxy : public QIdentityProxyModel
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QVariant data(const QModelIndex &index, int role) const override;
+    // The identity proxy would search the source's answers, bypassing the hidden roles.
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                          Qt::MatchFlags flags) const override;
 };
 
 // Attaches a QAbstractItemModelTester (fatal mode) to `model` through a UserRoleProxy.
