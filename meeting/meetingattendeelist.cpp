@@ -36,6 +36,14 @@ struct RowKey
 // usually touches then need no allocation at all.
 constexpr int kInlineKeys = 32;
 
+// Like the rows, the tables keep their capacity when emptied, so refilling them allocates nothing.
+template <typename Hash> void emptyInPlace(Hash &hash)
+{
+    // Walking an empty table would allocate one.
+    if (!hash.isEmpty())
+        hash.removeIf([](const auto &) { return true; });
+}
+
 size_t qHash(const RowKey &k, size_t seed = 0)
 {
     return qHashMulti(seed, k.inviterId, k.userId, k.deviceId, k.user);
@@ -194,7 +202,6 @@ struct MeetingAttendeeListPrivate
     QHash<qint64, MeetingAttendee> m_video;
     // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
     QHash<std::pair<qint64, int>, MeetingAttendee> m_share;
-    QHash<int, QByteArray> m_roleNames;
     AccountBase *m_account = nullptr;
     QString m_dialogId;
     qint64 m_userId = 0;
@@ -219,10 +226,6 @@ MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
     : QAbstractListModel(parent), d(std::make_unique<MeetingAttendeeListPrivate>())
 {
     d->m_account = account;
-    d->m_roleNames = {{USER_ROLE, QByteArrayLiteral("user")},
-                      {INVITER_ROLE, QByteArrayLiteral("inviter")},
-                      {STATUS_ROLE, QByteArrayLiteral("status")},
-                      {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
@@ -314,9 +317,13 @@ QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
     }
 }
 
+// Built when a view asks, once per view: a meeting makes many lists and few views.
 QHash<int, QByteArray> MeetingAttendeeList::roleNames() const
 {
-    return d->m_roleNames;
+    return {{USER_ROLE, QByteArrayLiteral("user")},
+            {INVITER_ROLE, QByteArrayLiteral("inviter")},
+            {STATUS_ROLE, QByteArrayLiteral("status")},
+            {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
 }
 
 // ---- live objects ----
@@ -898,7 +905,7 @@ void MeetingAttendeeList::removeAttendee(bool kicked, int index, MeetingAttendee
     if (!validRow(index))
         return;
     if (MeetingAttendeeUser *user = alive(a))
-        user->videoSink()->setStarted(false);
+        user->stopVideoSink();
     beginRemoveRows({}, index, index);
     d->m_rows.removeAt(index);
     rowsChangedFrom(index);
@@ -977,9 +984,9 @@ void MeetingAttendeeList::clearAttendee(bool deleteUsers)
         qDeleteAll(findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly));
     d->m_rows.clear();
     rowsChangedFrom(0);
-    d->m_video.clear();
-    d->m_share.clear();
-    d->m_dead.clear();
+    emptyInPlace(d->m_video);
+    emptyInPlace(d->m_share);
+    emptyInPlace(d->m_dead);
     endResetModel();
     emit countChanged(0);
     emit actualCountChanged(0);
@@ -1408,7 +1415,7 @@ void MeetingAttendeeList::setVideoSink(bool all, qint64 uid)
 {
     const auto stop = [this](const MeetingAttendee &a) {
         if (MeetingAttendeeUser *user = alive(a))
-            user->videoSink()->setStarted(false);
+            user->stopVideoSink();
     };
     if (all) {
         for (const MeetingAttendee &row : std::as_const(d->m_rows)) {

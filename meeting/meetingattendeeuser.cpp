@@ -125,6 +125,13 @@ VideoSink *MeetingAttendeeUser::videoSink() const
     return d->m_videoSink;
 }
 
+// A sink nobody asked for has nothing to stop.
+void MeetingAttendeeUser::stopVideoSink()
+{
+    if (d->m_videoSink)
+        d->m_videoSink->setStarted(false);
+}
+
 void MeetingAttendeeUser::addHolder(MeetingAttendeeList *list)
 {
     d->m_holders.append(list);

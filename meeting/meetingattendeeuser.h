@@ -251,6 +251,7 @@ private:
     friend class MeetingAttendeeList;
     void addHolder(MeetingAttendeeList *list);
     void removeHolder(MeetingAttendeeList *list);
+    void stopVideoSink();
     int getMuteType() const;
     int voiceMuteType() const;
     bool isSelf() const;

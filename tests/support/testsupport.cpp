@@ -40,6 +40,9 @@ void ModelChecker::setPaused(bool paused)
 void ListInvariants::watch(MeetingModel *model)
 {
     m_model = model;
+    // A model's lists live as long as it does.
+    m_lists = {model->attendeeList(), model->activeAttendeeList(), model->callingAttendeeList(),
+               model->pendingAttendeeList(), model->searchModel()};
     const QStringList names = {QStringLiteral("attendeeList"), QStringLiteral("active"),
                                QStringLiteral("calling"), QStringLiteral("pending"),
                                QStringLiteral("search")};
@@ -54,10 +57,7 @@ void ListInvariants::watch(MeetingModel *model)
 
 QList<MeetingAttendeeList *> ListInvariants::lists() const
 {
-    if (!m_model)
-        return {};
-    return {m_model->attendeeList(), m_model->activeAttendeeList(), m_model->callingAttendeeList(),
-            m_model->pendingAttendeeList(), m_model->searchModel()};
+    return m_model ? m_lists : QList<MeetingAttendeeList *>();
 }
 
 void ListInvariants::forgetDestroyed()
@@ -142,7 +142,7 @@ QString ListInvariants::check() const
 {
     if (!m_model)
         return {};
-    for (MeetingAttendeeList *l : lists()) {
+    for (MeetingAttendeeList *l : std::as_const(m_lists)) {
         const QString broken = checkList(l);
         if (!broken.isEmpty())
             return broken;

@@ -63,6 +63,7 @@ private:
     QString checkList(MeetingAttendeeList *list) const;
 
     QPointer<MeetingModel> m_model;
+    QList<MeetingAttendeeList *> m_lists;
     QHash<QObject *, QPointer<QObject>> m_seen;
     mutable std::vector<qint64> m_scratchUids;
     mutable std::vector<QObject *> m_scratchUsers;
