@@ -780,6 +780,7 @@ bool MeetingAttendeeList::removeRowsNotIn(const QList<MeetingAttendee> &list, in
             continue;
         }
         beginRemoveRows({}, i, i);
+        dropTableEntries(d->m_rows.at(i));
         d->m_rows.removeAt(i);
         rowsChangedFrom(i);
         endRemoveRows();
@@ -822,6 +823,7 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     const int end = int(list.size()) - tail;
     while (count() > list.size()) {
         beginRemoveRows({}, end, end);
+        dropTableEntries(d->m_rows.at(end));
         d->m_rows.removeAt(end);
         rowsChangedFrom(end);
         endRemoveRows();
@@ -831,14 +833,21 @@ bool MeetingAttendeeList::placeRows(const QList<MeetingAttendee> &list, int head
     return changed;
 }
 
+// Drops a row's entries, whichever table it went to.
+void MeetingAttendeeList::dropTableEntries(const MeetingAttendee &row)
+{
+    d->m_video.remove(row.userId);
+    d->m_share.remove(shareKey(row.userId, typeOf(row)));
+}
+
 void MeetingAttendeeList::rebuildTables()
 {
-    // Emptied in place: the tables keep their capacity, so that a refresh allocates nothing.
-    const auto all = [](const auto &) {
-        return true;
-    };
-    d->m_video.removeIf(all);
-    d->m_share.removeIf(all);
+    // Emptied entry by entry (a refresh drops the entries of the rows it removes): the tables
+    // keep their capacity, and a small list never walks all of it.
+    for (const MeetingAttendee &row : std::as_const(d->m_rows))
+        dropTableEntries(row);
+    emptyInPlace(d->m_video);
+    emptyInPlace(d->m_share);
     for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         MeetingAttendeeUser *user = alive(row);
         // A row whose object is gone never hides a live share of the same kind.

@@ -303,6 +303,7 @@ private:
     bool placeRows(const QList<MeetingAttendee> &list, int head, int tail);
     void updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added);
     void rebuildTables();
+    void dropTableEntries(const MeetingAttendee &row);
     int countSpeakers() const;
     void sortRows();
 
