@@ -6,7 +6,8 @@
 #include <nlohmann/json.hpp>
 
 namespace {
-using json = nlohmann::json;
+// Members in a vector rather than a tree: one allocation per object instead of one per member.
+using json = nlohmann::ordered_json;
 
 // "bool or number" read as an integer, a float truncated. Values the target cannot hold are
 // refused rather than wrapped.

@@ -26,7 +26,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # Room information may reach 1 MiB, but parsing inputs that large is most of a short run's
 # time; runs shorter than five minutes stay at 4 KiB (longer seeds are cut to it).
 options() {
-    local common="-entropic=0 -print_final_stats=1 -print_funcs=0"
+    local common="-entropic=0 -reload=0 -print_final_stats=1 -print_funcs=0"
     local room=1048576
     [ "$seconds" -lt 300 ] && room=4096
     case $1 in
