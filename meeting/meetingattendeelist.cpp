@@ -422,23 +422,35 @@ bool MeetingAttendeeList::isAttendeeInviter(qint64 uid, qint64 inviterUid) const
 QList<MeetingAttendee> MeetingAttendeeList::activeAttendees() const
 {
     QList<MeetingAttendee> out;
-    out.reserve(count());
-    for (const MeetingAttendee &a : d->m_rows) {
-        if (isActiveLike(a.status))
-            out.append(a);
-    }
+    activeAttendees(out);
     return out;
 }
 
 QList<MeetingAttendee> MeetingAttendeeList::callingAttendees() const
 {
     QList<MeetingAttendee> out;
+    callingAttendees(out);
+    return out;
+}
+
+void MeetingAttendeeList::activeAttendees(QList<MeetingAttendee> &out) const
+{
+    collectRows(out, true);
+}
+
+void MeetingAttendeeList::callingAttendees(QList<MeetingAttendee> &out) const
+{
+    collectRows(out, false);
+}
+
+void MeetingAttendeeList::collectRows(QList<MeetingAttendee> &out, bool active) const
+{
+    out.clear();
     out.reserve(count());
     for (const MeetingAttendee &a : d->m_rows) {
-        if (!isActiveLike(a.status))
+        if (isActiveLike(a.status) == active)
             out.append(a);
     }
-    return out;
 }
 
 QObject *MeetingAttendeeList::getAttendeeInfoByIndex(int index) const

@@ -95,6 +95,10 @@ public:
     QList<MeetingAttendee> activeAttendees() const;
     /// Copies of every other row, in row order: what the calling list shows.
     QList<MeetingAttendee> callingAttendees() const;
+    /// As `activeAttendees()`, into `out`, which is emptied first and keeps its capacity.
+    void activeAttendees(QList<MeetingAttendee> &out) const;
+    /// As `callingAttendees()`, into `out`, which is emptied first and keeps its capacity.
+    void callingAttendees(QList<MeetingAttendee> &out) const;
     /// The rows in display order. A row's `user` may point to an object another list has
     /// deleted since; read live objects through `data` or the slots, which answer null then.
     const QList<MeetingAttendee> &rows() const;
@@ -303,6 +307,7 @@ private:
     bool placeRows(const QList<MeetingAttendee> &list, int head, int tail);
     void updateKnownAttendees(const QList<MeetingAttendee> &list, bool &added);
     void rebuildTables();
+    void collectRows(QList<MeetingAttendee> &out, bool active) const;
     void dropTableEntries(const MeetingAttendee &row);
     int countSpeakers() const;
     void sortRows();

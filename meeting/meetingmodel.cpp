@@ -816,12 +816,25 @@ MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::Attend
 
 void MeetingModel::refreshActiveList()
 {
-    d->m_activeAttendeeList->setDifferentAttendees(d->m_attendeeList->activeAttendees());
+    d->refreshFromAttendees(d->m_activeAttendeeList, true);
 }
 
 void MeetingModel::refreshCallingList()
 {
-    d->m_callingAttendeeList->setDifferentAttendees(d->m_attendeeList->callingAttendees());
+    d->refreshFromAttendees(d->m_callingAttendeeList, false);
+}
+
+// The rows are gathered in a buffer kept across refreshes. It is taken for the time of one
+// refresh, so that a refresh started by a receiver of the first gathers into its own.
+void MeetingModelPrivate::refreshFromAttendees(MeetingAttendeeList *target, bool active)
+{
+    QList<MeetingAttendee> rows = std::exchange(m_refreshRows, {});
+    if (active)
+        m_attendeeList->activeAttendees(rows);
+    else
+        m_attendeeList->callingAttendees(rows);
+    target->setDifferentAttendees(rows);
+    m_refreshRows = std::move(rows);
 }
 
 void MeetingModel::announceWhiteboardJoins()

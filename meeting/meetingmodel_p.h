@@ -42,6 +42,7 @@ struct MeetingModelPrivate
     QObject *engineObject() const;
     void removeSelf(bool removeEntry);
     void refreshDerivedLists();
+    void refreshFromAttendees(MeetingAttendeeList *target, bool active);
     void startMeetingTimer();
     void killMeetingTimer();
     void setWhoSpeaks();
@@ -91,6 +92,7 @@ struct MeetingModelPrivate
     MeetingAttendeeList *m_attendeeList = nullptr;
     MeetingAttendeeList *m_pendingAttendeeList = nullptr;
     MeetingAttendeeList *m_callingAttendeeList = nullptr;
+    QList<MeetingAttendee> m_refreshRows;
     QByteArray m_verifyKey;
     bool m_canUnmuteVideo = true;
     bool m_muteAllVideo = false;
