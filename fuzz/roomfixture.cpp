@@ -12,7 +12,7 @@ namespace {
 constexpr int kMaxHeldMessages = 10000;
 // The model tester re-reads every row of a list on each of its transactions, and the invariants
 // look every row up in every table: on every step of every input they were most of its time.
-constexpr int kThoroughEvery = 16;
+constexpr int kThoroughEvery = 32;
 
 MeetingInfo baseInfo()
 {

@@ -10,7 +10,7 @@ namespace fuzz {
 
 // One meeting model with a running engine and checked lists for the whole fuzzing process:
 // a model and an engine thread per input would hold a run to a few hundred inputs a second.
-// Every input's end state is checked; every 16th input is also checked after each step and
+// Every input's end state is checked; every 32nd input is also checked after each step and
 // watched by the model tester.
 class RoomFixture
 {
