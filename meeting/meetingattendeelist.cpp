@@ -1296,9 +1296,12 @@ void MeetingAttendeeList::createShareAttendee(qint64 uid, const QString &shareId
     MeetingAttendee record = *it;
     MeetingAttendeeUser *owner = alive(record);
     const bool listed = d->m_share.contains(shareKey(uid, type));
-    if (!owner || type == VIDEO || listed) {
+    // Ids name shares in closes and look-ups; a second tile with the same id would be unreachable.
+    const bool idTaken = getShareByShareId(shareId);
+    if (!owner || type == VIDEO || listed || idTaken) {
         qCWarning(lcMeeting) << "share of attendee" << uid << "refused: type" << type
-                             << (listed ? "while another of its kind is listed" : "");
+                             << (listed ? "while another of its kind is listed" : "")
+                             << (idTaken ? "with the id of a listed share" : "");
         return;
     }
     MeetingAttendeeUser *share = nullptr;

@@ -392,6 +392,7 @@ void tst_MeetingAttendeeList::shares()
     f.list.createShareAttendee(kSelf, QStringLiteral("s1"), SHARESCREEN, true, 1);
     f.list.createShareAttendee(2, QStringLiteral("again"), WHITEBOARD, true, 0);
     f.list.createShareAttendee(9, QStringLiteral("nobody"), SHARESCREEN, true, 0);
+    f.list.createShareAttendee(3, QStringLiteral("b2"), SHARESCREEN, true, 0); // id taken
     QCOMPARE(order(f.list), QStringLiteral("2 -2 3 -1 4 1"));
     QCOMPARE(f.list.getFirstAttendeeIndex(WHITEBOARD), 3);
     QCOMPARE(f.list.getFirstAttendeeIndex(VIDEO), 0);
