@@ -314,11 +314,11 @@ void Broadcaster::setSharePremission(const QString &whoCanShare, bool disableSpe
 void Broadcaster::sendData(im::whiteboard::TransferData *data)
 {
     QByteArray bytes;
-    if (data && observed()) {
-        bytes.resize(int(data->ByteSizeLong()));
-        data->SerializeToArray(bytes.data(), int(bytes.size()));
-    }
     if (data) {
+        if (observed()) {
+            bytes.resize(int(data->ByteSizeLong()));
+            data->SerializeToArray(bytes.data(), int(bytes.size()));
+        }
         QMutexLocker locker(&m_heldLock);
         m_held.append(data);
     }

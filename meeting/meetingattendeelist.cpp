@@ -9,6 +9,7 @@
 #include <array>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 using namespace MeetingDefines;
 
