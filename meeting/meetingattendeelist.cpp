@@ -1001,9 +1001,15 @@ void MeetingAttendeeList::updateAttendee(const QList<qint64> &uids, bool deleteU
 
 void MeetingAttendeeList::clearAttendee(bool deleteUsers)
 {
+    const QList<MeetingAttendeeUser *> users =
+        deleteUsers ? findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly)
+                    : QList<MeetingAttendeeUser *>();
+    // An empty list stays as it is, without a reset its views would redraw for.
+    if (users.isEmpty() && d->m_rows.isEmpty() && d->m_video.isEmpty() && d->m_share.isEmpty() &&
+        d->m_dead.isEmpty())
+        return;
     beginResetModel();
-    if (deleteUsers)
-        qDeleteAll(findChildren<MeetingAttendeeUser *>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(users);
     d->m_rows.clear();
     rowsChangedFrom(0);
     emptyInPlace(d->m_video);

@@ -1,8 +1,10 @@
 #include "meetingattendeeuser.h"
 #include "contactbase.h"
 #include "meetingattendeelist.h"
+#include "meetingmodel.h"
 #include "videosink.h"
 #include <QJSEngine>
+#include <QPointer>
 #include <QVarLengthArray>
 
 namespace {
@@ -52,6 +54,7 @@ struct MeetingAttendeeUserPrivate
     double m_averageDecibel = 0;
     // Lists showing this object; each hears of its end before any receiver of startDestroy.
     QVarLengthArray<MeetingAttendeeList *, 4> m_holders;
+    QPointer<MeetingModel> m_model;
 };
 
 struct MeetingAttendeeWhiteBoardPrivate
@@ -140,6 +143,26 @@ void MeetingAttendeeUser::addHolder(MeetingAttendeeList *list)
 void MeetingAttendeeUser::removeHolder(MeetingAttendeeList *list)
 {
     d->m_holders.removeOne(list);
+}
+
+void MeetingAttendeeUser::setModel(MeetingModel *model)
+{
+    d->m_model = model;
+}
+
+// The model first: a receiver of the signal may delete this object.
+void MeetingAttendeeUser::requestMute(int mute, int operatorType, int muteType)
+{
+    if (d->m_model)
+        d->m_model->userMuteChanged(this, mute, operatorType, muteType);
+    emit muteChanged(mute, operatorType, muteType);
+}
+
+void MeetingAttendeeUser::requestPlayoutVolume(double volume)
+{
+    if (d->m_model)
+        d->m_model->setPlayoutVolume(this, volume);
+    emit playoutVolumeChanged(volume);
 }
 
 int MeetingAttendeeUser::state() const
@@ -237,7 +260,7 @@ int MeetingAttendeeUser::voiceMuteType() const
 void MeetingAttendeeUser::askAudibleAgain()
 {
     if (d->m_volume == 0.0 && !isSelf())
-        emit playoutVolumeChanged(kAudibleVolume);
+        requestPlayoutVolume(kAudibleVolume);
 }
 
 void MeetingAttendeeUser::setMute(int mute, int operatorType, int muteType)
@@ -319,7 +342,7 @@ void MeetingAttendeeUser::setMuteVideoLocal(bool mute)
     if (d->m_muteVideoLocal == mute)
         return;
     d->m_muteVideoLocal = mute;
-    emit muteChanged(mute, 1, getMuteType());
+    requestMute(mute, 1, getMuteType());
     emit muteVideoLocalChanged(mute);
 }
 
@@ -328,7 +351,7 @@ void MeetingAttendeeUser::setMuteVoiceLocal(bool mute)
     if (d->m_muteVoiceLocal == mute)
         return;
     d->m_muteVoiceLocal = mute;
-    emit muteChanged(mute, 1, voiceMuteType());
+    requestMute(mute, 1, voiceMuteType());
     emit muteVoiceLocalChanged(mute);
     if (!mute)
         askAudibleAgain();
@@ -337,20 +360,20 @@ void MeetingAttendeeUser::setMuteVoiceLocal(bool mute)
 void MeetingAttendeeUser::setMuteVideo(int mute)
 {
     if (d->m_muteVideo != mute)
-        emit muteChanged(mute, 0, getMuteType());
+        requestMute(mute, 0, getMuteType());
 }
 
 void MeetingAttendeeUser::setMuteVoice(int mute)
 {
     if (d->m_muteVoice != mute)
-        emit muteChanged(mute, 0, voiceMuteType());
+        requestMute(mute, 0, voiceMuteType());
 }
 
 void MeetingAttendeeUser::setVolume(double volume)
 {
     if (volume == 0.0)
         setMuteVoiceLocal(true);
-    emit playoutVolumeChanged(volume);
+    requestPlayoutVolume(volume);
 }
 
 void MeetingAttendeeUser::setNetworkScore(int score)

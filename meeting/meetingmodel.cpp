@@ -86,10 +86,10 @@ MeetingModel::~MeetingModel()
     d->stopEngineThread();
     clear();
     emit startDestroy();
-    if (d->m_logFile.isOpen()) {
-        d->m_logFile.flush();
-        d->m_logFile.close();
-        d->m_account->fileManager()->fileDataMgr()->uploadMeetingLog(d->m_logFile.fileName(),
+    if (d->logOpen()) {
+        d->m_logFile->flush();
+        d->m_logFile->close();
+        d->m_account->fileManager()->fileDataMgr()->uploadMeetingLog(d->m_logFile->fileName(),
                                                                      d->m_logUrl);
     }
     delete d->m_keptUserJoin;
@@ -263,7 +263,7 @@ bool MeetingModel::getLocalConstructs() const
 
 const QThread *MeetingModel::engineThread() const
 {
-    return &d->m_engineThread;
+    return d->m_engineThread.get();
 }
 
 void MeetingModel::createLists()
@@ -279,13 +279,17 @@ void MeetingModel::createLists()
 void MeetingModel::init()
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
-    // Queued connections carry these under their written names.
-    qRegisterMetaType<im::whiteboard::TransferData *>("im::whiteboard::TransferData*");
-    qRegisterMetaType<MeetingDefines::AttendeeType>("MeetingDefines::AttendeeType");
-    qRegisterMetaType<qtwebrtc::CallInfo>("qtwebrtc::CallInfo");
-    qRegisterMetaType<size_t>("size_t");
-    qRegisterMetaType<qtwebrtc::SoundEffectType>("qtwebrtc::SoundEffectType");
-    d->m_engineThread.setObjectName(QStringLiteral("meeting_broadcaster_thread"));
+    // Queued connections carry these under their written names. Registering normalises each
+    // name, so it is done once, not for every model.
+    static const bool registered = [] {
+        qRegisterMetaType<im::whiteboard::TransferData *>("im::whiteboard::TransferData*");
+        qRegisterMetaType<MeetingDefines::AttendeeType>("MeetingDefines::AttendeeType");
+        qRegisterMetaType<qtwebrtc::CallInfo>("qtwebrtc::CallInfo");
+        qRegisterMetaType<size_t>("size_t");
+        qRegisterMetaType<qtwebrtc::SoundEffectType>("qtwebrtc::SoundEffectType");
+        return true;
+    }();
+    Q_UNUSED(registered);
     setUserId();
     for (MeetingAttendeeList *list : {d->m_attendeeList, d->m_activeAttendeeList,
                                       d->m_pendingAttendeeList, d->m_callingAttendeeList}) {
@@ -531,11 +535,15 @@ void MeetingModel::setDevices(QString videoDevice, QString audioInDevice, QStrin
 void MeetingModelPrivate::startEngine()
 {
     q->setUserId();
-    if (m_engineThread.isRunning())
+    if (engineThreadRunning())
         return;
-    m_engineThread.start(QThread::InheritPriority);
+    if (!m_engineThread) {
+        m_engineThread = std::make_unique<QThread>();
+        m_engineThread->setObjectName(QStringLiteral("meeting_broadcaster_thread"));
+    }
+    m_engineThread->start(QThread::InheritPriority);
     m_broadcaster = new Broadcaster(m_userId, nullptr);
-    m_broadcaster->moveToThread(&m_engineThread);
+    m_broadcaster->moveToThread(m_engineThread.get());
     m_engineGate = std::make_shared<EngineGate>();
     connectEngine();
     watchEngineThread();
@@ -582,7 +590,7 @@ void MeetingModelPrivate::connectEngine()
     if (MeetingManager *manager = m_account->meetingManager())
         QObject::connect(b, &Broadcaster::sigUseBytes, manager, &MeetingManager::addBytes);
     QObject::connect(b, &Broadcaster::sigRinging, q, &MeetingModel::onNotifyRinging);
-    QObject::connect(&m_engineThread, &QThread::finished, b, &QObject::deleteLater);
+    QObject::connect(m_engineThread.get(), &QThread::finished, b, &QObject::deleteLater);
 }
 
 // The engine may end its thread by itself; it is deleted there as the thread finishes.
@@ -591,19 +599,19 @@ void MeetingModelPrivate::watchEngineThread()
     const std::shared_ptr<EngineGate> gate = m_engineGate;
     // Runs on the engine thread before the engine's deletion, so no post can race with it.
     QObject::connect(
-        &m_engineThread, &QThread::finished, m_broadcaster,
+        m_engineThread.get(), &QThread::finished, m_broadcaster,
         [gate] {
             QMutexLocker lock(&gate->mutex);
             gate->open = false;
         },
         Qt::DirectConnection);
     QObject::connect(
-        &m_engineThread, &QThread::finished, q,
+        m_engineThread.get(), &QThread::finished, q,
         [this, gate] {
             if (gate != m_engineGate)
                 return; // stopped by the model, or a newer engine runs
             qCDebug(lcMeeting) << "engine thread ended on its own";
-            m_engineThread.wait();
+            m_engineThread->wait();
             m_broadcaster = nullptr;
             m_engineGate.reset();
         },
@@ -617,16 +625,16 @@ QObject *MeetingModelPrivate::engineObject() const
 
 void MeetingModelPrivate::stopEngineThread()
 {
-    if (!m_engineThread.isRunning() && !m_broadcaster)
+    if (!engineThreadRunning() && !m_broadcaster)
         return;
     // Quitting from the engine's own queue lets the calls posted before it (a whiteboard
     // goodbye, a leave) still reach the engine.
-    QThread *thread = &m_engineThread;
+    QThread *thread = m_engineThread.get();
     if (m_broadcaster)
         post([thread](Broadcaster *) { thread->quit(); });
     else
-        m_engineThread.quit();
-    m_engineThread.wait();
+        m_engineThread->quit();
+    m_engineThread->wait();
     m_broadcaster = nullptr;
     m_engineGate.reset();
 }
@@ -801,12 +809,8 @@ void MeetingModel::setIsHost(bool isHost)
 
 void MeetingModel::connectLiveObject(MeetingAttendeeUser *user)
 {
-    if (!user)
-        return;
-    connect(user, &MeetingAttendeeUser::playoutVolumeChanged, this, &MeetingModel::setPlayoutVolume,
-            Qt::UniqueConnection);
-    connect(user, &MeetingAttendeeUser::muteChanged, this, &MeetingModel::userMuteChanged,
-            Qt::UniqueConnection);
+    if (user)
+        user->setModel(this);
 }
 
 MeetingAttendeeUser *MeetingModel::liveObject(qint64 uid, MeetingDefines::AttendeeType type) const
@@ -1356,7 +1360,7 @@ void MeetingModel::notifyNewConsumer(qlonglong uid, int type)
     MeetingAttendeeUser *user =
         liveObject(uid, type == qtwebrtc::MUTE_SCREEN ? SHARESCREEN : VIDEO);
     if (user)
-        emit user->playoutVolumeChanged(user->volume());
+        user->requestPlayoutVolume(user->volume());
 }
 
 void MeetingModel::kicked(qlonglong uid)
@@ -1438,7 +1442,7 @@ QString contactName(const MeetingAttendeeUser *user)
 
 int MeetingModel::setDevice(QString deviceUid, int type)
 {
-    if (!d->m_engineThread.isRunning() || !d->m_broadcaster)
+    if (!d->engineThreadRunning() || !d->m_broadcaster)
         return -1;
     const char *method = nullptr;
     switch (type) {
@@ -1509,7 +1513,7 @@ void MeetingModel::setConsumerlayers(int spatialLayer, int temporalLayer, qlongl
 int MeetingModel::getMaxDecibel()
 {
     // A blocking call into a thread that is not running would never return.
-    if (!d->m_broadcaster || !d->m_engineThread.isRunning())
+    if (!d->m_broadcaster || !d->engineThreadRunning())
         return -1;
     int decibel = -1;
     QSemaphore answered;
@@ -1637,10 +1641,10 @@ void MeetingModel::notifyRequestEnable(int type)
         emit requestOpenDev(type, true);
 }
 
-void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
+void MeetingModel::userMuteChanged(MeetingAttendeeUser *user, int mute, int operatorType,
+                                   int muteType)
 {
-    MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
-    if (!user || !d->m_broadcaster)
+    if (!d->m_broadcaster)
         return;
     const auto engineType = toEngine<qtwebrtc::MuteType>(muteType);
     const qint64 uid = user->getUserId();
@@ -1665,10 +1669,9 @@ void MeetingModel::userMuteChanged(int mute, int operatorType, int muteType)
     }
 }
 
-void MeetingModel::setPlayoutVolume(double volume)
+void MeetingModel::setPlayoutVolume(MeetingAttendeeUser *user, double volume)
 {
-    MeetingAttendeeUser *user = qobject_cast<MeetingAttendeeUser *>(sender());
-    if (!user || !d->m_broadcaster)
+    if (!d->m_broadcaster)
         return;
     const qint64 uid = user->getUserId();
     d->post([uid, volume](qtwebrtc::Broadcaster *b) { b->setVolume(uid, volume); });
@@ -2302,19 +2305,19 @@ void MeetingModel::onWriteLog(QString log, QString url)
         setLogUrl(url);
         return;
     }
-    if (d->m_logFull || (!d->m_logFile.isOpen() && !openLogFile()))
+    if (d->m_logFull || (!d->logOpen() && !openLogFile()))
         return;
     const QString stamp = QDateTime::currentDateTimeUtc().toString(kStampFormat);
     const QByteArray entry = (stamp + QLatin1String(": ") + scrubbed(log)).toUtf8();
-    if (d->m_logFile.size() + entry.size() > kMaxLogBytes) {
+    if (d->m_logFile->size() + entry.size() > kMaxLogBytes) {
         d->m_logFull = true;
-        d->m_logFile.write((stamp + QLatin1String(": log full, later lines dropped\n")).toUtf8());
+        d->m_logFile->write((stamp + QLatin1String(": log full, later lines dropped\n")).toUtf8());
         qCWarning(lcMeeting) << "meeting log full; later engine lines are dropped";
     } else {
-        d->m_logFile.write(entry);
+        d->m_logFile->write(entry);
     }
     // The log matters most when the process dies, so nothing waits in a buffer.
-    d->m_logFile.flush();
+    d->m_logFile->flush();
 }
 
 // The log goes to whoever the engine names, so only over an authenticated channel.
@@ -2337,13 +2340,15 @@ bool MeetingModel::openLogFile()
     }
     // Two models of one meeting may start their logs in the same second.
     const QString base = logFileName();
+    if (!d->m_logFile)
+        d->m_logFile = std::make_unique<QFile>();
     for (int i = 1; i <= kLogNameTries; ++i) {
-        d->m_logFile.setFileName(i == 1
-                                     ? base + kLogSuffix
-                                     : QStringLiteral("%1-%2%3").arg(base).arg(i).arg(kLogSuffix));
-        if (d->m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        d->m_logFile->setFileName(i == 1
+                                      ? base + kLogSuffix
+                                      : QStringLiteral("%1-%2%3").arg(base).arg(i).arg(kLogSuffix));
+        if (d->m_logFile->open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return true;
-        if (!d->m_logFile.exists())
+        if (!d->m_logFile->exists())
             break;
     }
     reportLogFailure();

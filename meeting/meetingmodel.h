@@ -219,7 +219,8 @@ public:
     /// Whether the called side rings, a `MeetingDefines::RingingStatus`.
     int ringingStatus() const;
     /// The engine thread ("meeting_broadcaster_thread"), exposed so tests can watch its life;
-    /// never start or stop it from outside.
+    /// never start or stop it from outside. Null until the first `setDevices`; one thread serves
+    /// every later engine of the model.
     const QThread *engineThread() const;
     /// True while an engine exists: from `setDevices` until its thread stops (the own leave, the
     /// engine's end of the call, the thread's own end or the model's destruction).
@@ -493,8 +494,6 @@ private slots:
     void notifyCloseShare(qlonglong operatorId, QString shareId);
     void notifySetAllowDraw(qlonglong operatorId, QString shareId, bool allow);
     void notifySharePremission(QString whoCanShare, bool disableSpeaker, QByteArray roomInfo);
-    void setPlayoutVolume(double volume);
-    void userMuteChanged(int mute, int operatorType, int muteType);
     void notifyRequestEnable(int type);
     void recvData(im::whiteboard::TransferData *data);
     void videoFrame(qlonglong uid, int consumerType, int orientation, QVideoFrameFormat format,
@@ -531,6 +530,7 @@ protected:
 
 private:
     friend struct MeetingModelPrivate;
+    friend class MeetingAttendeeUser;
 
     // Core and engine.
     void createLists();
@@ -553,6 +553,9 @@ private:
     void setIsShared(bool isShared);
     void setRingingStatus(int status);
     void connectLiveObject(MeetingAttendeeUser *user);
+    // Mute and volume requests of the live objects connected above, passed to the engine.
+    void userMuteChanged(MeetingAttendeeUser *user, int mute, int operatorType, int muteType);
+    void setPlayoutVolume(MeetingAttendeeUser *user, double volume);
     QList<MeetingAttendee> attendeesFromServer(const im::Meeting &meeting, bool pending,
                                                bool *hasOwnId) const;
 

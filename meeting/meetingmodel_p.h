@@ -25,6 +25,8 @@ struct MeetingModelPrivate
     void connectEngine();
     void stopEngineThread();
     void watchEngineThread();
+    bool engineThreadRunning() const { return m_engineThread && m_engineThread->isRunning(); }
+    bool logOpen() const { return m_logFile && m_logFile->isOpen(); }
     // Runs `call(engine)` on the engine's thread, unless the engine is gone or going. A template,
     // so that a call costs one allocation for the queue and none for a wrapper.
     template <typename Call> void post(Call call)
@@ -110,9 +112,10 @@ struct MeetingModelPrivate
     // Whiteboards seen in room information before the own entry, by owner id.
     QMap<qint64, QString> m_heldWhiteboards;
     im::whiteboard::TransferData *m_keptUserJoin = nullptr;
-    QThread m_engineThread;
+    // Made with the first engine: most models, a conversation's past meetings, never start one.
+    std::unique_ptr<QThread> m_engineThread;
     QString m_logUrl;
-    QFile m_logFile;
+    std::unique_ptr<QFile> m_logFile;
     bool m_logFailureReported = false;
     bool m_logFull = false;
 };

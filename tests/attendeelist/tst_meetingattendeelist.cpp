@@ -294,6 +294,11 @@ void tst_MeetingAttendeeList::removal()
     f.list.clearAttendee(true);
     QVERIFY(three.isNull());
     QCOMPARE(f.list.maxCountHistory(), 3);
+    // Clearing an empty list tells its views nothing.
+    QSignalSpy reset(&f.list, &QAbstractItemModel::modelReset);
+    QSignalSpy count(&f.list, &MeetingAttendeeList::countChanged);
+    f.list.clearAttendee(true);
+    QVERIFY(reset.isEmpty() && count.isEmpty());
 }
 
 // The search results list an attendee who also applies to join twice, with two live objects.
