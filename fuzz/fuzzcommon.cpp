@@ -19,6 +19,30 @@ void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
     if (type == QtFatalMsg || type == QtCriticalMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
+// The slot's index, after checking that the arguments fit it.
+int methodIndex(const QMetaObject *mo, const char *slot,
+                std::initializer_list<QGenericArgument> args)
+{
+    int i = mo->methodCount() - 1;
+    while (i >= 0 && mo->method(i).name() != slot)
+        --i;
+    if (i < 0)
+        fail(slot, QStringLiteral("no such slot"));
+    const QMetaMethod method = mo->method(i);
+    int n = 0;
+    for (const QGenericArgument &arg : args) {
+        if (!arg.name())
+            break;
+        if (n >= method.parameterCount() || QMetaType::fromName(QMetaObject::normalizedType(
+                                                arg.name())) != method.parameterMetaType(n))
+            fail(slot, QStringLiteral("arguments do not fit"));
+        ++n;
+    }
+    if (n != method.parameterCount())
+        fail(slot, QStringLiteral("arguments do not fit"));
+    return i;
+}
+
 } // namespace
 
 AccountBase *account()
@@ -44,20 +68,15 @@ AccountBase *account()
 
 void call(QObject *o, const char *slot, QGenericArgument a, QGenericArgument b, QGenericArgument c)
 {
-    // By name, every call would normalise the signature and walk the class's methods again.
-    static QHash<const char *, QMetaMethod> methods;
+    // By name, every call would normalise the signature and walk the class's methods again;
+    // QMetaMethod::invoke would compare the argument type names on every call. Both are done
+    // once per slot, and later calls go straight to the class's dispatcher.
+    static QHash<const char *, int> methods;
     auto it = methods.find(slot);
-    if (it == methods.end()) {
-        const QMetaObject *mo = o->metaObject();
-        int i = mo->methodCount() - 1;
-        while (i >= 0 && mo->method(i).name() != slot)
-            --i;
-        if (i < 0)
-            fail(slot, QStringLiteral("no such slot"));
-        it = methods.insert(slot, mo->method(i));
-    }
-    if (!it->invoke(o, Qt::DirectConnection, a, b, c))
-        fail(slot, QStringLiteral("arguments do not fit"));
+    if (it == methods.end())
+        it = methods.insert(slot, methodIndex(o->metaObject(), slot, {a, b, c}));
+    void *argv[] = {nullptr, a.data(), b.data(), c.data()};
+    o->qt_metacall(QMetaObject::InvokeMetaMethod, *it, argv);
 }
 
 void drain()
