@@ -227,7 +227,9 @@ MeetingAttendeeList::MeetingAttendeeList(AccountBase *account, QObject *parent)
     : QAbstractListModel(parent), d(std::make_unique<MeetingAttendeeListPrivate>())
 {
     d->m_account = account;
-    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    // QML never deletes an object with a parent; marking one would cost it QML data.
+    if (!QObject::parent())
+        QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 MeetingAttendeeList::~MeetingAttendeeList()

@@ -68,7 +68,9 @@ MeetingAttendeeUser::MeetingAttendeeUser(qint64 uid, MeetingAttendeeList *parent
     d->m_selfId = parent ? parent->userId() : 0;
     d->m_userId = uid;
     d->m_role = QStringLiteral("speaker");
-    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    // QML never deletes an object with a parent; marking one would cost it QML data.
+    if (!QObject::parent())
+        QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 MeetingAttendeeUser::~MeetingAttendeeUser()

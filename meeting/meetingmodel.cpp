@@ -278,7 +278,9 @@ void MeetingModel::createLists()
 
 void MeetingModel::init()
 {
-    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    // QML never deletes an object with a parent; marking one would cost it QML data.
+    if (!QObject::parent())
+        QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     // Queued connections carry these under their written names. Registering normalises each
     // name, so it is done once, not for every model.
     static const bool registered = [] {

@@ -11,7 +11,9 @@ struct VideoSinkPrivate
 
 VideoSink::VideoSink(QObject *parent) : QObject(parent), d(std::make_unique<VideoSinkPrivate>())
 {
-    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    // QML never deletes an object with a parent; marking one would cost it QML data.
+    if (!QObject::parent())
+        QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
 }
 
 VideoSink::~VideoSink() = default;
