@@ -2,7 +2,9 @@
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds
 # (default 300), one after the other, or all at once at the lowest priority with --parallel.
 # Prints each target's executions and executions per second. New inputs go to
-# build/fuzz/corpus-<target>; crashes to build/fuzz/crash-<target>-*.
+# build/fuzz/corpus-<target>, except in runs shorter than five minutes, which start from the
+# seeds alone and keep what they find in memory (in a directory removed afterwards), so that
+# one short run does not depend on the ones before it; crashes go to build/fuzz/crash-<target>-*.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
@@ -38,11 +40,17 @@ options() {
 }
 
 run() {
-    local target=$1 work=build/fuzz/corpus-$1 log=build/fuzz/fuzz_$1.log
+    local target=$1 work=build/fuzz/corpus-$1 log=build/fuzz/fuzz_$1.log scratch="" code=0
+    if [ "$seconds" -lt 300 ]; then
+        scratch=$(mktemp -d /dev/shm/fuzz-"$target".XXXXXX 2>/dev/null || mktemp -d)
+        work=$scratch
+    fi
     mkdir -p "$work"
     # shellcheck disable=SC2046
-    if build/fuzz/fuzz/fuzz_$target "$work" "fuzz/corpus/$target" -max_total_time="$seconds" \
-        -artifact_prefix="build/fuzz/crash-$target-" $(options "$target") >"$log" 2>&1; then
+    build/fuzz/fuzz/fuzz_"$target" "$work" "fuzz/corpus/$target" -max_total_time="$seconds" \
+        -artifact_prefix="build/fuzz/crash-$target-" $(options "$target") >"$log" 2>&1 || code=$?
+    [ -z "$scratch" ] || rm -rf "$scratch"
+    if [ "$code" -eq 0 ]; then
         local runs rate
         runs=$(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
         rate=$(grep -o 'average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
