@@ -19,6 +19,7 @@ void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
     if (type == QtFatalMsg || type == QtCriticalMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
+
 // The slot's index, after checking that the arguments fit it.
 int methodIndex(const QMetaObject *mo, const char *slot,
                 std::initializer_list<QGenericArgument> args)

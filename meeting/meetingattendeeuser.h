@@ -252,12 +252,12 @@ private:
     friend class MeetingAttendeeList;
     friend class MeetingModel;
     void addHolder(MeetingAttendeeList *list);
+    void removeHolder(MeetingAttendeeList *list);
     // The model that passes this object's mute and volume requests to the engine, from the time
     // the attendee is in the call; a direct call costs no connection per attendee.
     void setModel(MeetingModel *model);
     void requestMute(int mute, int operatorType, int muteType);
     void requestPlayoutVolume(double volume);
-    void removeHolder(MeetingAttendeeList *list);
     void stopVideoSink();
     int getMuteType() const;
     int voiceMuteType() const;
