@@ -4,6 +4,7 @@
 #include "meetingattendeeuser.h"
 #include "videosink.h"
 #include <QJSEngine>
+#include <QMap>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <array>
@@ -202,7 +203,8 @@ struct MeetingAttendeeListPrivate
     QList<MeetingAttendee> m_rows;
     QHash<qint64, MeetingAttendee> m_video;
     // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
-    QHash<std::pair<qint64, int>, MeetingAttendee> m_share;
+    // Few and walked by id, so a map: walking a hash visits all of its buckets.
+    QMap<std::pair<qint64, int>, MeetingAttendee> m_share;
     AccountBase *m_account = nullptr;
     QString m_dialogId;
     qint64 m_userId = 0;
@@ -323,10 +325,12 @@ QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
 // Built when a view asks, once per view: a meeting makes many lists and few views.
 QHash<int, QByteArray> MeetingAttendeeList::roleNames() const
 {
-    return {{USER_ROLE, QByteArrayLiteral("user")},
-            {INVITER_ROLE, QByteArrayLiteral("inviter")},
-            {STATUS_ROLE, QByteArrayLiteral("status")},
-            {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
+    // Proxies ask on every row transaction; a shared copy costs no allocation.
+    static const QHash<int, QByteArray> names = {{USER_ROLE, QByteArrayLiteral("user")},
+                                                 {INVITER_ROLE, QByteArrayLiteral("inviter")},
+                                                 {STATUS_ROLE, QByteArrayLiteral("status")},
+                                                 {ITEM_MODEL, QByteArrayLiteral("itemModel")}};
+    return names;
 }
 
 // ---- live objects ----

@@ -73,14 +73,31 @@ private:
     bool readMute(const json &entry, RoomAttendee &out);
     bool readShare(const json &entry, RoomAttendee &out);
 
-    QString m_where;
+    QString where() const;
+
+    // Where the reader stands, spelled out only in a rejection's reason.
+    const char *m_section = nullptr;
+    qsizetype m_attendee = -1;
+    const char *m_part = nullptr;
     QString m_reason;
 };
+
+QString Parser::where() const
+{
+    QString out;
+    if (m_attendee >= 0)
+        out = QStringLiteral("attendee %1: ").arg(m_attendee);
+    else if (m_section)
+        out = QLatin1String(m_section) + QLatin1String(": ");
+    if (m_part)
+        out += QLatin1String(m_part) + QLatin1String(": ");
+    return out;
+}
 
 bool Parser::fail(const char *key, const char *expected)
 {
     m_reason = QStringLiteral("%1\"%2\" must be %3")
-                   .arg(m_where, QLatin1String(key), QLatin1String(expected));
+                   .arg(where(), QLatin1String(key), QLatin1String(expected));
     return false;
 }
 
@@ -151,14 +168,14 @@ bool Parser::readMuteAll(const json &doc, RoomInfo &room)
         return true;
     if (!value->is_object())
         return fail("muteAll", "an object");
-    m_where = QStringLiteral("muteAll: ");
+    m_section = "muteAll";
     RoomMuteAll muteAll;
     if (!readBool(*value, "themselves_operation_audio", muteAll.themselvesOperationAudio) ||
         !readBool(*value, "themselves_operation_video", muteAll.themselvesOperationVideo) ||
         !readBool(*value, "audio", muteAll.audio) || !readBool(*value, "video", muteAll.video))
         return false;
     room.muteAll = muteAll;
-    m_where.clear();
+    m_section = nullptr;
     return true;
 }
 
@@ -169,7 +186,7 @@ bool Parser::readPermissions(const json &doc, RoomInfo &room)
         return true;
     if (!value->is_object())
         return fail("permissions", "an object");
-    m_where = QStringLiteral("permissions: ");
+    m_section = "permissions";
     RoomPermissions permissions;
     if (!readString(*value, "whoCanShare", permissions.whoCanShare))
         return false;
@@ -180,7 +197,7 @@ bool Parser::readPermissions(const json &doc, RoomInfo &room)
         permissions.disableSpeaker = disable;
     }
     room.permissions = permissions;
-    m_where.clear();
+    m_section = nullptr;
     return true;
 }
 
@@ -199,20 +216,21 @@ bool Parser::readAttendees(const json &doc, RoomInfo &room)
     }
     room.attendees.reserve(qsizetype(list->size()));
     for (std::size_t i = 0; i < list->size(); ++i) {
-        m_where = QStringLiteral("attendee %1: ").arg(i);
+        m_attendee = qsizetype(i);
+        m_part = nullptr;
         RoomAttendee attendee;
         if (!readAttendee((*list)[i], attendee))
             return false;
         room.attendees.append(std::move(attendee));
     }
-    m_where.clear();
+    m_attendee = -1;
     return true;
 }
 
 bool Parser::readAttendee(const json &value, RoomAttendee &out)
 {
     if (!value.is_object()) {
-        m_reason = m_where + QStringLiteral("not an object");
+        m_reason = where() + QStringLiteral("not an object");
         return false;
     }
     if (!readNumber(value, "id", false, out.id) ||
@@ -235,8 +253,7 @@ bool Parser::readMute(const json &entry, RoomAttendee &out)
         return true;
     if (!mute->is_object())
         return fail("mute", "an object");
-    const QString where = m_where;
-    m_where += QStringLiteral("mute: ");
+    m_part = "mute";
     if (!readNumber(*mute, "audio", true, out.muteAudio) ||
         !readNumber(*mute, "video", true, out.muteVideo))
         return false;
@@ -244,7 +261,7 @@ bool Parser::readMute(const json &entry, RoomAttendee &out)
         return false;
     if (member(*mute, "whiteBoard") && !readNumber(*mute, "whiteBoard", true, out.muteWhiteBoard))
         return false;
-    m_where = where;
+    m_part = nullptr;
     return true;
 }
 
@@ -258,7 +275,7 @@ bool Parser::readShare(const json &entry, RoomAttendee &out)
     const json &first = shares->front();
     if (!first.is_object())
         return fail("share", "an array of objects");
-    m_where += QStringLiteral("share: ");
+    m_part = "share";
     RoomShare share;
     QString type;
     if (!readString(first, "type", type) || !readString(first, "id", share.id))

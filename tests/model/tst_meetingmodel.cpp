@@ -91,6 +91,8 @@ private slots:
     void sharesFromRoom();
     void malformedRoomChangesNothing_data();
     void malformedRoomChangesNothing();
+    void rejectionSaysWhere_data();
+    void rejectionSaysWhere();
     void borrowingListsLetGoFirst();
 
 private:
@@ -542,6 +544,38 @@ void MeetingModelTest::malformedRoomChangesNothing()
     for (const auto &signalLog : signalLogs)
         QCOMPARE(signalLog->take(), QByteArray());
     QVERIFY(log.contains(QtWarningMsg, QStringLiteral("room information rejected")));
+}
+
+void MeetingModelTest::rejectionSaysWhere_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    const QByteArray permissions = "\"permissions\":{\"whoCanShare\":\"host\"}";
+    const QByteArray own = roomEntry(kSelf);
+    QTest::addRow("room member") << roomText({own}, "\"muteAll\":{\"audio\":true}")
+                                 << "muteAll: \"themselves_operation_audio\" must be a boolean";
+    QTest::addRow("attendee") << roomText({own, "7"}, permissions) << "attendee 1: not an object";
+    QTest::addRow("attendee member")
+        << roomText({own, roomEntry(5).replace("\"id\":5", "\"id\":\"5\"")}, permissions)
+        << "attendee 1: \"id\" must be a number in range";
+    QTest::addRow("mute member") << roomText({roomEntry(kSelf, "\"mute\":{\"audio\":0}")})
+                                 << "attendee 0: mute: \"video\" must be";
+    QTest::addRow("share after mute")
+        << roomText({own, roomEntry(5, "\"mute\":{\"audio\":0,\"video\":0},"
+                                       "\"share\":[{\"type\":\"screen\"}]")})
+        << "attendee 1: share: \"id\" must be a string";
+}
+
+// The reason names the member that broke the text, and nothing the reader left behind.
+void MeetingModelTest::rejectionSaysWhere()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    Fixture f;
+    MeetingLog log;
+    applyRoom(*f.model, text);
+    QVERIFY2(log.contains(QtWarningMsg, QStringLiteral("room information rejected: ") + reason),
+             qPrintable(log.lines.join(QLatin1Char('\n'))));
 }
 
 void MeetingModelTest::borrowingListsLetGoFirst()
