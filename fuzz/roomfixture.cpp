@@ -50,7 +50,7 @@ void RoomFixture::reset()
     // With the lists empty these only put back what the last input may have changed.
     call(m, "notifyCloseShare", Q_ARG(qlonglong, kSelf), Q_ARG(QString, QStringLiteral("-")));
     call(m, "notifyJoin", Q_ARG(qlonglong, kSelf), Q_ARG(qlonglong, 0),
-         Q_ARG(QByteArray, QByteArrayLiteral("{}")));
+         Q_ARG(QByteArray, QByteArray()));
     for (int type : {0, 1})
         call(m, "notifyMuteAll", Q_ARG(bool, false), Q_ARG(int, type));
     m->setCanUnmuteAudio(true);
