@@ -322,10 +322,10 @@ QVariant MeetingAttendeeList::data(const QModelIndex &index, int role) const
     }
 }
 
-// Built when a view asks, once per view: a meeting makes many lists and few views.
+// One table for every list: proxies ask on every row transaction, and a shared copy costs no
+// allocation.
 QHash<int, QByteArray> MeetingAttendeeList::roleNames() const
 {
-    // Proxies ask on every row transaction; a shared copy costs no allocation.
     static const QHash<int, QByteArray> names = {{USER_ROLE, QByteArrayLiteral("user")},
                                                  {INVITER_ROLE, QByteArrayLiteral("inviter")},
                                                  {STATUS_ROLE, QByteArrayLiteral("status")},
