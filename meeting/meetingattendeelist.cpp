@@ -38,7 +38,8 @@ struct RowKey
 // usually touches then need no allocation at all.
 constexpr int kInlineKeys = 32;
 
-// Like the rows, the tables keep their capacity when emptied, so refilling them allocates nothing.
+// Like the rows, the hash tables keep their capacity when emptied, so refilling them allocates
+// nothing.
 template <typename Hash> void emptyInPlace(Hash &hash)
 {
     // Walking an empty table would allocate one.
