@@ -455,7 +455,7 @@ void MeetingAttendeeList::collectRows(QList<MeetingAttendee> &out, bool active) 
 {
     out.clear();
     out.reserve(count());
-    for (const MeetingAttendee &a : d->m_rows) {
+    for (const MeetingAttendee &a : std::as_const(d->m_rows)) {
         if (isActiveLike(a.status) == active)
             out.append(a);
     }
@@ -883,7 +883,7 @@ void MeetingAttendeeList::rebuildTables()
 int MeetingAttendeeList::countSpeakers() const
 {
     int speakers = 0;
-    for (const MeetingAttendee &row : d->m_rows) {
+    for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         const MeetingAttendeeUser *user = alive(row);
         speakers += user && user->type() == VIDEO && user->participationStatus() == SPEAKER;
     }
@@ -1359,7 +1359,7 @@ bool MeetingAttendeeList::updateShareAttendee(qint64 uid, AttendeeType type, boo
 
 QObject *MeetingAttendeeList::getShareByShareId(const QString &shareId) const
 {
-    for (const MeetingAttendee &a : d->m_share) {
+    for (const MeetingAttendee &a : std::as_const(d->m_share)) {
         MeetingAttendeeUser *user = alive(a);
         if (user && user->shareId() == shareId)
             return user;
@@ -1397,7 +1397,7 @@ QList<MeetingAttendee> MeetingAttendeeList::search(const QString &text) const
     if (text.isEmpty())
         return d->m_rows;
     QList<MeetingAttendee> out;
-    for (const MeetingAttendee &row : d->m_rows) {
+    for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         const MeetingAttendeeUser *user = alive(row);
         const QSharedPointer<ContactBase> contact = user ? user->sharedUserInfo() : nullptr;
         if (contact && (contact->name().contains(text, Qt::CaseInsensitive) ||
@@ -1410,7 +1410,7 @@ QList<MeetingAttendee> MeetingAttendeeList::search(const QString &text) const
 int MeetingAttendeeList::getSpeakerCount() const
 {
     int speakers = 0;
-    for (const MeetingAttendee &row : d->m_rows) {
+    for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         const MeetingAttendeeUser *user = alive(row);
         if (!user || user->participationStatus() != SPEAKER)
             break;
@@ -1441,7 +1441,7 @@ bool MeetingAttendeeList::speakersFull(int maxSpeakerCount) const
     if (d->m_video.size() < maxSpeakerCount)
         return false;
     int speakers = 0;
-    for (const MeetingAttendee &a : d->m_video) {
+    for (const MeetingAttendee &a : std::as_const(d->m_video)) {
         const MeetingAttendeeUser *user = alive(a);
         if (user && user->participationStatus() == SPEAKER && ++speakers >= maxSpeakerCount)
             return true;
