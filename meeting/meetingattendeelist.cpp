@@ -4,7 +4,6 @@
 #include "meetingattendeeuser.h"
 #include "videosink.h"
 #include <QJSEngine>
-#include <QMap>
 #include <QVarLengthArray>
 #include <algorithm>
 #include <array>
@@ -197,15 +196,77 @@ std::pair<qint64, int> shareKey(qint64 uid, int type)
 
 constexpr std::array<int, 2> kShareKinds{WHITEBOARD, SHARESCREEN};
 
+// Share entries by owner and kind, sorted by key. Shares are few and are found by id by walking
+// them: a flat array walks only its entries (a hash visits all of its buckets, 128 at the
+// least), allocates nothing per entry and keeps its capacity when emptied.
+class ShareTable
+{
+public:
+    using Key = std::pair<qint64, int>;
+    struct Entry
+    {
+        Key key;
+        MeetingAttendee attendee;
+    };
+
+    const MeetingAttendee *find(const Key &key) const
+    {
+        const qsizetype i = indexOf(key);
+        return i < 0 ? nullptr : &m_entries.at(i).attendee;
+    }
+    bool contains(const Key &key) const { return indexOf(key) >= 0; }
+    MeetingAttendee value(const Key &key) const
+    {
+        const MeetingAttendee *a = find(key);
+        return a ? *a : MeetingAttendee();
+    }
+    void insert(const Key &key, const MeetingAttendee &a)
+    {
+        const qsizetype i = lowerBound(key);
+        if (i < m_entries.size() && m_entries.at(i).key == key)
+            m_entries[i].attendee = a;
+        else
+            m_entries.insert(i, Entry{key, a});
+    }
+    void remove(const Key &key)
+    {
+        if (const qsizetype i = indexOf(key); i >= 0)
+            m_entries.remove(i);
+    }
+    MeetingAttendee take(const Key &key)
+    {
+        MeetingAttendee a = value(key);
+        remove(key);
+        return a;
+    }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    void clear() { m_entries.clear(); }
+    const QList<Entry> &entries() const { return m_entries; }
+
+private:
+    qsizetype lowerBound(const Key &key) const
+    {
+        const auto it = std::lower_bound(m_entries.cbegin(), m_entries.cend(), key,
+                                         [](const Entry &e, const Key &k) { return e.key < k; });
+        return it - m_entries.cbegin();
+    }
+    qsizetype indexOf(const Key &key) const
+    {
+        const qsizetype i = lowerBound(key);
+        return i < m_entries.size() && m_entries.at(i).key == key ? i : -1;
+    }
+
+    QList<Entry> m_entries;
+};
+
 } // namespace
 
 struct MeetingAttendeeListPrivate
 {
     QList<MeetingAttendee> m_rows;
     QHash<qint64, MeetingAttendee> m_video;
-    // Share entries by owner and kind: a user may hold a whiteboard and a picture share at once.
-    // Few and walked by id, so a map: walking a hash visits all of its buckets.
-    QMap<std::pair<qint64, int>, MeetingAttendee> m_share;
+    // A user may hold a whiteboard and a picture share at once.
+    ShareTable m_share;
     AccountBase *m_account = nullptr;
     QString m_dialogId;
     qint64 m_userId = 0;
@@ -398,8 +459,7 @@ const MeetingAttendee *MeetingAttendeeList::entry(qint64 uid, int type) const
         const auto it = d->m_video.constFind(uid);
         return it == d->m_video.cend() ? nullptr : &*it;
     }
-    const auto it = d->m_share.constFind(shareKey(uid, type));
-    return it == d->m_share.cend() ? nullptr : &*it;
+    return d->m_share.find(shareKey(uid, type));
 }
 
 bool MeetingAttendeeList::existAttendee(qint64 uid) const
@@ -867,7 +927,7 @@ void MeetingAttendeeList::rebuildTables()
     for (const MeetingAttendee &row : std::as_const(d->m_rows))
         dropTableEntries(row);
     emptyInPlace(d->m_video);
-    emptyInPlace(d->m_share);
+    d->m_share.clear();
     for (const MeetingAttendee &row : std::as_const(d->m_rows)) {
         MeetingAttendeeUser *user = alive(row);
         // A row whose object is gone never hides a live share of the same kind.
@@ -956,10 +1016,10 @@ void MeetingAttendeeList::removeAttendee(qint64 uid, bool kicked, const QString 
     }
     // A share id names one share; an entry whose object is gone cannot be told apart.
     for (int kind : kShareKinds) {
-        const auto it = d->m_share.constFind(shareKey(uid, kind));
-        if (it == d->m_share.cend())
+        const MeetingAttendee *entry = d->m_share.find(shareKey(uid, kind));
+        if (!entry)
             continue;
-        const MeetingAttendeeUser *user = alive(*it);
+        const MeetingAttendeeUser *user = alive(*entry);
         if (!shareId.isEmpty() && (!user || user->shareId() != shareId))
             continue;
         MeetingAttendee a = d->m_share.take(shareKey(uid, kind));
@@ -1020,7 +1080,7 @@ void MeetingAttendeeList::clearAttendee(bool deleteUsers)
     d->m_rows.clear();
     rowsChangedFrom(0);
     emptyInPlace(d->m_video);
-    emptyInPlace(d->m_share);
+    d->m_share.clear();
     emptyInPlace(d->m_dead);
     endResetModel();
     emit countChanged(0);
@@ -1359,8 +1419,8 @@ bool MeetingAttendeeList::updateShareAttendee(qint64 uid, AttendeeType type, boo
 
 QObject *MeetingAttendeeList::getShareByShareId(const QString &shareId) const
 {
-    for (const MeetingAttendee &a : std::as_const(d->m_share)) {
-        MeetingAttendeeUser *user = alive(a);
+    for (const auto &entry : d->m_share.entries()) {
+        MeetingAttendeeUser *user = alive(entry.attendee);
         if (user && user->shareId() == shareId)
             return user;
     }
